@@ -1,0 +1,2 @@
+#include "diagnostics/chart.h"
+TelemetryChart::TelemetryChart(QWidget* parent) : QWidget(parent) {}

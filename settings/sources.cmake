@@ -1,0 +1,6 @@
+target_sources(v2core PRIVATE
+  settings/strtoint.h settings/strtoint.cpp
+  settings/image.h settings/image.cpp)
+target_sources(v2ui PRIVATE
+  settings/controls.cpp
+  settings/transfer.cpp)

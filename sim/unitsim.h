@@ -1,0 +1,79 @@
+#pragma once
+// A simulated control unit on the master side of a pseudo-terminal.  The tool opens the slave
+// side like any serial port.  The unit serves in a thread of its own until it is destroyed.
+#include <array>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace sim {
+
+struct Config {
+    std::uint8_t firmware = 52;     // image index 0; 50 or more is new firmware
+    std::uint8_t minor = 14;        // image index 50
+    std::uint8_t deviceType = 1;    // image index 1
+
+    bool silent = false;            // answers nothing at all
+    int answerToStart = 'W';        // answer to "U"; -1 answers nothing
+    int answerToEnd = 'V';          // answer to "Z"; -1 answers nothing
+    int imageLength = 512;          // bytes sent after "R" (0 = silent after "R")
+    bool badChecksum = false;       // send the image with index 51 off by one
+    int writeVerdict = ']';         // new firmware: answer after "S" + image; -1 answers nothing
+    bool refuseWrites = false;      // new firmware: answer "[" after "S" + image
+    int telemetryLength = 12;       // bytes sent after 0x10
+    std::array<std::uint16_t, 6> readings{{512, 600, 700, 800, 500, 2400}};
+
+    int stallAfterBlocks = -1;      // upload: stop answering after this many blocks
+    int hangupAfterBlocks = -1;     // upload: close the line after this many blocks
+    int ackExtra = 1;               // upload: bytes between the block's "U" and its 0xFF
+    int blockWorkMs = 0;            // upload: the unit's own work per block before 0xFF
+
+    bool paced = false;             // model 115200 baud 8N1 both ways (86.8 us a byte)
+};
+
+class Unit {
+public:
+    explicit Unit(const Config& config = {});
+    ~Unit();
+    Unit(const Unit&) = delete;
+    Unit& operator=(const Unit&) = delete;
+
+    // The slave's path, e.g. /dev/pts/5.
+    std::string slavePath() const;
+
+    // Links folder/COMn to the slave (the folder is created); the link is removed again by
+    // unlink() or the destructor.  False when the link could not be made.
+    bool link(int comNumber, const std::string& folder);
+    void unlink();
+
+    // Switches may be changed while the unit serves.
+    Config config() const;
+    void setConfig(const Config& config);
+
+    // The settings image the unit holds (what "R" sends, what "S" replaces).
+    std::array<std::uint8_t, 512> image() const;
+    void setImage(const std::array<std::uint8_t, 512>& image);
+
+    // Every byte the tool sent, in order, since start or clearReceived().
+    std::vector<std::uint8_t> received() const;
+    void clearReceived();
+
+    // The block counts and blocks of the last upload: 0 PPK1, 1 PPK2, 2 siren.
+    std::vector<std::uint8_t> sound(int which) const;
+    int count(int which) const;
+    int blocksReceived() const;     // blocks of the current or last upload, all files
+
+    // Closes the master now, as if the cable had been pulled.
+    void hangup();
+
+private:
+    struct Impl;
+    Impl* d;
+};
+
+// A settings image with factory-like values, the given identity bytes and a good checksum.
+std::array<std::uint8_t, 512> defaultImage(std::uint8_t firmware, std::uint8_t minor,
+                                           std::uint8_t deviceType);
+
+} // namespace sim

@@ -1,0 +1,3 @@
+#include "ui/unit1.h"
+
+void TForm1::createhints() {}

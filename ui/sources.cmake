@@ -1,0 +1,10 @@
+target_sources(v2core PRIVATE
+  ui/logfile.h ui/logfile.cpp
+  ui/loglines.h ui/loglines.cpp
+  ui/timefmt.h ui/timefmt.cpp)
+target_sources(v2ui PRIVATE
+  ui/unit1.h ui/unit1.cpp
+  ui/application.h ui/application.cpp
+  ui/memo.h ui/memo.cpp
+  ui/opendialog.h ui/opendialog.cpp
+  ui/hints.cpp)
