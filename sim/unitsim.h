@@ -1,6 +1,8 @@
 #pragma once
 // A simulated control unit on the master side of a pseudo-terminal.  The tool opens the slave
 // side like any serial port.  The unit serves in a thread of its own until it is destroyed.
+// While an image or upload is due, bytes are data, not commands; after about 2 s without a
+// byte the unit drops what it has of it (a part image is never stored) and takes commands again.
 #include <array>
 #include <cstdint>
 #include <mutex>
@@ -14,17 +16,19 @@ struct Config {
     std::uint8_t minor = 14;        // image index 50
     std::uint8_t deviceType = 1;    // image index 1
 
-    bool silent = false;            // answers nothing at all
+    bool silent = false;            // answers nothing at all (still takes images and blocks)
     int answerToStart = 'W';        // answer to "U"; -1 answers nothing
     int answerToEnd = 'V';          // answer to "Z"; -1 answers nothing
     int imageLength = 512;          // bytes sent after "R" (0 = silent after "R")
     bool badChecksum = false;       // send the image with index 51 off by one
     int writeVerdict = ']';         // new firmware: answer after "S" + image; -1 answers nothing
-    bool refuseWrites = false;      // new firmware: answer "[" after "S" + image
+    bool refuseWrites = false;      // new firmware: answer "[" after "S" + image, keep the old one
     int telemetryLength = 12;       // bytes sent after 0x10
     std::array<std::uint16_t, 6> readings{{512, 600, 700, 800, 500, 2400}};
 
-    int stallAfterBlocks = -1;      // upload: stop answering after this many blocks
+    // Both take effect at the first byte of the upload after this many blocks were acknowledged.
+    int stallAfterBlocks = -1;      // upload: stop answering after this many blocks, until the
+                                    // next setConfig()
     int hangupAfterBlocks = -1;     // upload: close the line after this many blocks
     int ackExtra = 1;               // upload: bytes between the block's "U" and its 0xFF
     int blockWorkMs = 0;            // upload: the unit's own work per block before 0xFF
