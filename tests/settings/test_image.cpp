@@ -376,4 +376,4 @@ void ImageTest::firstRefusalInEncodingOrder()
 }
 
 QTEST_GUILESS_MAIN(ImageTest)
-#include "tst_image.moc"
+#include "test_image.moc"

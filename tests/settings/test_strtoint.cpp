@@ -137,4 +137,4 @@ void StrToIntTest::refusalMessage()
 }
 
 QTEST_GUILESS_MAIN(StrToIntTest)
-#include "tst_strtoint.moc"
+#include "test_strtoint.moc"
