@@ -7,4 +7,5 @@ target_sources(v2ui PRIVATE
   ui/application.h ui/application.cpp
   ui/memo.h ui/memo.cpp
   ui/opendialog.h ui/opendialog.cpp
+  ui/artwork.h ui/artwork.cpp
   ui/hints.cpp)

@@ -34,43 +34,43 @@ public:
     void logplain(const QString& text); // the text alone
 
     // --- frames and log (ui/unit1.cpp) ---
-    QFrame *Bevel1, *Bevel2, *Bevel3, *Bevel4, *Bevel5, *Bevel6, *Bevel7, *Bevel8, *Bevel9,
-        *Bevel10, *Bevel11;
-    QLabel *Label1, *Label5, *Label17, *Label8, *Label16, *Label15, *Label20, *Label2, *Label18,
-        *Label19, *Label21;
-    LogMemo* Memo1;
+    QFrame *Bevel1 = nullptr, *Bevel2 = nullptr, *Bevel3 = nullptr, *Bevel4 = nullptr, *Bevel5 = nullptr, *Bevel6 = nullptr, *Bevel7 = nullptr, *Bevel8 = nullptr, *Bevel9 = nullptr,
+        *Bevel10 = nullptr, *Bevel11 = nullptr;
+    QLabel *Label1 = nullptr, *Label5 = nullptr, *Label17 = nullptr, *Label8 = nullptr, *Label16 = nullptr, *Label15 = nullptr, *Label20 = nullptr, *Label2 = nullptr, *Label18 = nullptr,
+        *Label19 = nullptr, *Label21 = nullptr;
+    LogMemo* Memo1 = nullptr;
 
     // --- connection (link/connection.cpp) ---
-    QComboBox* ComboBox1;
-    QPushButton *Button15, *Button1;
-    QLabel* Image1;
+    QComboBox* ComboBox1 = nullptr;
+    QPushButton *Button15 = nullptr, *Button1 = nullptr;
+    QLabel* Image1 = nullptr;
 
     // --- settings controls (settings/controls.cpp) ---
-    QPushButton *Button4, *Button5, *Button3;
-    QLabel *Label4, *Label9, *Label24, *Label10, *Label11, *Label32, *Label33, *Label13, *Label12,
-        *Label14, *Label6, *Label7, *Label3, *Label23, *Label34;
-    QLineEdit *Edit1, *Edit2, *Edit4, *Edit5, *Edit6, *Edit7, *Edit8, *Edit9, *Edit10, *Edit11,
-        *Edit12, *Edit13, *Edit20, *Edit21, *Edit22, *Edit23;
-    QSlider *TrackBar1, *TrackBar2, *TrackBar3;
-    QPushButton *Button14, *Button13, *Button2, *Button16, *Button17, *Button18;
-    QCheckBox *CheckBox1, *CheckBox2, *CheckBox3, *CheckBox4, *CheckBox5, *CheckBox6, *CheckBox7,
-        *CheckBox8, *CheckBox9, *CheckBox10, *CheckBox11, *CheckBox12;
+    QPushButton *Button4 = nullptr, *Button5 = nullptr, *Button3 = nullptr;
+    QLabel *Label4 = nullptr, *Label9 = nullptr, *Label24 = nullptr, *Label10 = nullptr, *Label11 = nullptr, *Label32 = nullptr, *Label33 = nullptr, *Label13 = nullptr, *Label12 = nullptr,
+        *Label14 = nullptr, *Label6 = nullptr, *Label7 = nullptr, *Label3 = nullptr, *Label23 = nullptr, *Label34 = nullptr;
+    QLineEdit *Edit1 = nullptr, *Edit2 = nullptr, *Edit4 = nullptr, *Edit5 = nullptr, *Edit6 = nullptr, *Edit7 = nullptr, *Edit8 = nullptr, *Edit9 = nullptr, *Edit10 = nullptr, *Edit11 = nullptr,
+        *Edit12 = nullptr, *Edit13 = nullptr, *Edit20 = nullptr, *Edit21 = nullptr, *Edit22 = nullptr, *Edit23 = nullptr;
+    QSlider *TrackBar1 = nullptr, *TrackBar2 = nullptr, *TrackBar3 = nullptr;
+    QPushButton *Button14 = nullptr, *Button13 = nullptr, *Button2 = nullptr, *Button16 = nullptr, *Button17 = nullptr, *Button18 = nullptr;
+    QCheckBox *CheckBox1 = nullptr, *CheckBox2 = nullptr, *CheckBox3 = nullptr, *CheckBox4 = nullptr, *CheckBox5 = nullptr, *CheckBox6 = nullptr, *CheckBox7 = nullptr,
+        *CheckBox8 = nullptr, *CheckBox9 = nullptr, *CheckBox10 = nullptr, *CheckBox11 = nullptr, *CheckBox12 = nullptr;
 
     // --- upload (sound/upload.cpp) ---
-    QPushButton *Button6, *Button8;
-    QProgressBar* ProgressBar1;
-    OpenDialog* OpenDialog1;
+    QPushButton *Button6 = nullptr, *Button8 = nullptr;
+    QProgressBar* ProgressBar1 = nullptr;
+    OpenDialog* OpenDialog1 = nullptr;
 
     // --- diagnostic panel (diagnostics/panel.cpp) ---
-    QPushButton* Button11;
-    QFrame* Panel7;
-    QPushButton *Button10, *Button7, *Button9, *Button12;
-    QLabel *Label22, *Label26, *Label25, *Label27, *Label28, *Label29, *Label30;
-    QLineEdit *Edit14, *Edit15, *Edit16, *Edit17, *Edit18, *Edit19;
-    QComboBox* ComboBox2;
-    QSlider* TrackBar4;
-    TelemetryChart* Chart1;
-    QTimer* Timer1;
+    QPushButton* Button11 = nullptr;
+    QFrame* Panel7 = nullptr;
+    QPushButton *Button10 = nullptr, *Button7 = nullptr, *Button9 = nullptr, *Button12 = nullptr;
+    QLabel *Label22 = nullptr, *Label26 = nullptr, *Label25 = nullptr, *Label27 = nullptr, *Label28 = nullptr, *Label29 = nullptr, *Label30 = nullptr;
+    QLineEdit *Edit14 = nullptr, *Edit15 = nullptr, *Edit16 = nullptr, *Edit17 = nullptr, *Edit18 = nullptr, *Edit19 = nullptr;
+    QComboBox* ComboBox2 = nullptr;
+    QSlider* TrackBar4 = nullptr;
+    TelemetryChart* Chart1 = nullptr;
+    QTimer* Timer1 = nullptr;
 
     // --- handlers and methods ---
     // ui/unit1.cpp
@@ -147,7 +147,7 @@ public:
     // --- section for the diagnostics subsystem's own private helpers ---
 };
 
-// The application title: the program file's name, first letter kept, the rest in lower case.
+// The application title: the program file's name, first letter upper case, the rest lower case.
 // Captions every message box; set to "Ошибка" by the first serious failure.
 QString apptitle();
 void setapptitle(const QString& title);

@@ -2,6 +2,7 @@
 // Shared test fixtures: a scratch working folder with its own port folder, simulated units
 // linked as COMn in it, the window, and a watcher that answers modal boxes and file dialogs.
 #include "sim/unitsim.h"
+#include "ui/memo.h"
 #include "ui/unit1.h"
 
 #include <QStringList>

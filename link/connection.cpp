@@ -1,0 +1,113 @@
+// Opening, scanning and ending the conversation with the unit.
+#include "link/channel.h"
+#include "link/commands.h"
+#include "link/portnames.h"
+#include "ui/artwork.h"
+#include "ui/unit1.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+
+void TForm1::createconnection()
+{
+    ComboBox1 = new QComboBox(this);
+    ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
+    ComboBox1->setEditable(true);
+    ComboBox1->setInsertPolicy(QComboBox::NoInsert);
+    ComboBox1->setMaxVisibleItems(8);
+    for (int i = 0; i < link::PortCount; ++i)
+        ComboBox1->addItem(link::comname(i));
+    // The list shows "COM1" but nothing is chosen yet: a connect before a choice opens nothing.
+    ComboBox1->setCurrentIndex(-1);
+    ComboBox1->setEditText(QStringLiteral("COM1"));
+    ComboBox1->setGeometry(16, 30, 120, 21);
+    connect(ComboBox1, &QComboBox::currentIndexChanged, this, [this] { ComboBox1Change(); });
+    connect(ComboBox1, &QComboBox::editTextChanged, this, [this] { ComboBox1Change(); });
+
+    Button15 = new QPushButton(QString::fromUtf8("Сканировать"), this);
+    Button15->setObjectName(QStringLiteral("Button15"));
+    Button15->setGeometry(16, 55, 120, 25);
+    connect(Button15, &QPushButton::clicked, this, [this] { Button15Click(); });
+
+    Button1 = new QPushButton(QString::fromUtf8("Подключить"), this);
+    Button1->setObjectName(QStringLiteral("Button1"));
+    Button1->setGeometry(16, 86, 120, 25);
+    connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+
+    Image1 = new QLabel(this);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setGeometry(16, 226, 120, 124);
+    Image1->setAlignment(Qt::AlignCenter);
+    Image1->setPixmap(unitpicture(QSize(120, 124)));
+    Image1->setVisible(false);
+}
+
+void TForm1::ComboBox1Change()
+{
+    // No connect may start in the middle of an upload: it would close the port and the files
+    // under the transfer.  The upload switches the button back on when it ends.
+    if (uploading)
+        return;
+    Button1->setEnabled(true);
+}
+
+void TForm1::Button1Click()
+{
+    using namespace link;
+    closeall();
+    open(ComboBox1->currentIndex());
+    sendbyte(cmd::End);
+    readbyte(); // ends any conversation the unit still had open
+    sendbyte(cmd::Start);
+    bool arrived = false;
+    const std::uint8_t reply = readbyte(&arrived);
+    if (arrived && reply == cmd::Accepted) {
+        area[Connected] = 1;
+        log(QString::fromUtf8(" Соединение установлено"));
+        readall();
+        Image1->setVisible(true);
+        return;
+    }
+    area[Connected] = 0;
+    if (arrived)
+        log(QString::fromUtf8(" Ошибка подключения: ") + QString::number(reply));
+    else
+        log(QString::fromUtf8(" Ошибка подключения: устройство не отвечает"));
+    sendbyte(cmd::End);
+    // The port stays open until the next connect, scan or exit.
+}
+
+void TForm1::Button15Click()
+{
+    using namespace link;
+    sendbyte(cmd::End);
+    readbyte();
+    area[Connected] = 0;
+    if (Button8)
+        Button8->setVisible(false);
+    clearall();
+    closeall();
+    log(QString::fromUtf8(" Доступные порты:"));
+    int found = 0;
+    for (int n = 1; n <= PortCount; ++n) {
+        if (probe(n - 1)) {
+            logplain(QStringLiteral("\t-> COM") + QString::number(n));
+            ++found;
+        }
+    }
+    if (found == 0)
+        logplain(QString::fromUtf8("\t Доступных COM-портов нет"));
+}
+
+void TForm1::endconnection()
+{
+    using namespace link;
+    sendbyte(cmd::End);
+    bool arrived = false;
+    const std::uint8_t reply = readbyte(&arrived);
+    if (arrived && reply == cmd::EndOk)
+        log(QString::fromUtf8(" OK"));
+    else
+        log(QString::fromUtf8(" Ошибка"));
+}

@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs what building, running and testing the tool needs on Debian 12, where missing.
+set -euo pipefail
+
+packages=(cmake ninja-build g++ qt6-base-dev qt6-serialport-dev qt6-charts-dev
+          libgl-dev fonts-wine fonts-dejavu-core)
+if [ "${VIRELAN2_WITH_FUZZ:-0}" = 1 ]; then
+    packages+=(clang libclang-rt-14-dev)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+
+sudo_=()
+[ "$(id -u)" -eq 0 ] || sudo_=(sudo)
+
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "Installing: ${missing[*]}"
+    "${sudo_[@]}" apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive "${sudo_[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+# The window is designed in Tahoma and MS Sans Serif.  Debian ships metric-compatible faces
+# with Wine's fonts, outside fontconfig's path: make them visible once.
+fontdir=/usr/local/share/fonts/virelan2
+if [ ! -e "$fontdir/tahoma.ttf" ] && [ -e /usr/share/wine/fonts/tahoma.ttf ]; then
+    "${sudo_[@]}" mkdir -p "$fontdir"
+    for f in tahoma.ttf tahomabd.ttf ms_sans_serif.ttf; do
+        [ -e "/usr/share/wine/fonts/$f" ] && "${sudo_[@]}" ln -sf "/usr/share/wine/fonts/$f" "$fontdir/$f"
+    done
+    command -v fc-cache >/dev/null && "${sudo_[@]}" fc-cache -f >/dev/null 2>&1 || true
+fi

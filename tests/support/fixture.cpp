@@ -1,0 +1,172 @@
+#include "tests/support/fixture.h"
+#include "link/channel.h"
+#include "link/portnames.h"
+#include "ui/memo.h"
+
+#include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTest>
+
+
+namespace fixture {
+
+Scratch::Scratch()
+{
+    oldcwd_ = QDir::currentPath();
+    oldxdg_ = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", dir_.path().toUtf8());
+    QDir().mkpath(portFolder());
+    // Every COM name points at nothing, so that the machine's own serial ports never show up
+    // in a test; unitOn() replaces a link with a simulated unit.
+    for (int i = 0; i < link::PortCount; ++i)
+        QFile::link(QStringLiteral("/nonexistent/tty"), portFolder() + QLatin1Char('/') + link::comname(i));
+    QDir::setCurrent(dir_.path());
+}
+
+Scratch::~Scratch()
+{
+    link::closeall();
+    QDir::setCurrent(oldcwd_);
+    if (oldxdg_.isNull())
+        qunsetenv("XDG_DATA_HOME");
+    else
+        qputenv("XDG_DATA_HOME", oldxdg_);
+}
+
+QString Scratch::path() const
+{
+    return dir_.path();
+}
+
+QString Scratch::file(const QString& name) const
+{
+    return dir_.filePath(name);
+}
+
+QString Scratch::portFolder() const
+{
+    return link::portfolder();
+}
+
+std::unique_ptr<sim::Unit> unitOn(int com, const sim::Config& config)
+{
+    auto unit = std::make_unique<sim::Unit>(config);
+    const QString folder = link::portfolder();
+    QFile::remove(folder + QLatin1Char('/') + link::comname(com - 1));
+    if (!unit->link(com, folder.toStdString()))
+        qFatal("cannot link the simulated unit as COM%d", com);
+    return unit;
+}
+
+Modals::Modals()
+{
+    connect(&timer_, &QTimer::timeout, this, [this] { poll(); });
+    timer_.start(10);
+}
+
+Modals::~Modals() = default;
+
+void Modals::poll()
+{
+    QWidget* w = QApplication::activeModalWidget();
+    if (!w || !w->isVisible())
+        return;
+    if (auto* box = qobject_cast<QMessageBox*>(w)) {
+        boxes.append({box->windowTitle(), box->text(), int(box->icon())});
+        QAbstractButton* b = box->defaultButton();
+        if (!b && !box->buttons().isEmpty())
+            b = box->buttons().constFirst();
+        if (b)
+            b->click();
+        else
+            box->done(0);
+        return;
+    }
+    if (auto* dlg = qobject_cast<QFileDialog*>(w)) {
+        ++dialogs;
+        QString answer;
+        if (!files.empty()) {
+            answer = files.front();
+            files.pop_front();
+        }
+        if (answer.isEmpty()) {
+            dlg->reject();
+            return;
+        }
+        // Typed into the name field, as the operator would.
+        if (auto* edit = dlg->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+            edit->setText(answer);
+        else
+            dlg->selectFile(answer);
+        QMetaObject::invokeMethod(dlg, "accept");
+    }
+}
+
+QStringList lines(const TForm1& form)
+{
+    QStringList out;
+    for (qsizetype i = 0; i < form.Memo1->count(); ++i)
+        out << form.Memo1->line(i);
+    return out;
+}
+
+QStringList linesFrom(const TForm1& form, int from)
+{
+    return lines(form).mid(from);
+}
+
+QStringList untimed(const QStringList& in)
+{
+    QStringList out;
+    static const QRegularExpression prefix(QStringLiteral("^\\d{1,2}:\\d\\d:\\d\\d(?= )"));
+    for (const QString& l : in) {
+        QString s = l;
+        s.remove(prefix);
+        out << s;
+    }
+    return out;
+}
+
+void choosePort(TForm1& form, int com)
+{
+    QComboBox* box = form.ComboBox1;
+    box->showPopup();
+    QAbstractItemView* view = box->view();
+    const QModelIndex idx = view->model()->index(com - 1, 0);
+    view->scrollTo(idx);
+    const QRect r = view->visualRect(idx);
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, r.center());
+    if (box->currentIndex() != com - 1) {
+        // Some styles take the click on release only; fall back to the keyboard.
+        box->setFocus();
+        box->hidePopup();
+        box->setCurrentIndex(com - 1);
+    }
+}
+
+void writeFile(const QString& name, const QByteArray& bytes)
+{
+    QFile f(name);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        qFatal("cannot write %s", qPrintable(name));
+    f.write(bytes);
+}
+
+QByteArray readFile(const QString& name)
+{
+    QFile f(name);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return f.readAll();
+}
+
+} // namespace fixture
