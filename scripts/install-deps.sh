@@ -22,12 +22,12 @@ if [ ${#missing[@]} -gt 0 ]; then
     DEBIAN_FRONTEND=noninteractive "${sudo_[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
-# The window is designed in Tahoma and MS Sans Serif.  Debian ships metric-compatible faces
-# with Wine's fonts, outside fontconfig's path: make them visible once.
+# The window is designed in Tahoma.  Debian ships a metric-compatible face with Wine's
+# fonts, outside fontconfig's path: make it visible once.
 fontdir=/usr/local/share/fonts/virelan2
 if [ ! -e "$fontdir/tahoma.ttf" ] && [ -e /usr/share/wine/fonts/tahoma.ttf ]; then
     "${sudo_[@]}" mkdir -p "$fontdir"
-    for f in tahoma.ttf tahomabd.ttf ms_sans_serif.ttf; do
+    for f in tahoma.ttf tahomabd.ttf; do
         [ -e "/usr/share/wine/fonts/$f" ] && "${sudo_[@]}" ln -sf "/usr/share/wine/fonts/$f" "$fontdir/$f"
     done
     command -v fc-cache >/dev/null && "${sudo_[@]}" fc-cache -f >/dev/null 2>&1 || true

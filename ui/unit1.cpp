@@ -39,7 +39,9 @@ QLabel* title(QWidget* parent, const QString& text, int x, int y, int w = -1, bo
 {
     auto* l = new QLabel(text, parent);
     if (bold) {
-        QFont f(QStringLiteral("MS Sans Serif"));
+        QFont f;
+        // Where the classic bitmap face is missing, its Tahoma sibling reads the same.
+        f.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Tahoma")});
         f.setPixelSize(11);
         f.setBold(true);
         l->setFont(f);
