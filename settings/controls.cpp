@@ -9,6 +9,8 @@
 #include <QPushButton>
 #include <QSlider>
 
+#include <utility>
+
 namespace {
 
 constexpr int EditHeight = 21;
@@ -182,6 +184,31 @@ void TForm1::createsettings()
     for (QLineEdit* e : {Edit7, Edit13, Edit8, Edit9, Edit20, Edit10, Edit11, Edit12, Edit5,
                          Edit6, Edit2, Edit1})
         parentcolour(e, w);
+
+    // Design names, so that the controls can be found by them.
+    const std::pair<QWidget*, const char*> named[] = {
+        {Button4, "Button4"},     {Button5, "Button5"},     {Button3, "Button3"},
+        {Label4, "Label4"},       {Edit4, "Edit4"},         {Label9, "Label9"},
+        {Edit7, "Edit7"},         {Label24, "Label24"},     {Edit13, "Edit13"},
+        {Label10, "Label10"},     {Edit8, "Edit8"},         {Label11, "Label11"},
+        {Edit9, "Edit9"},         {Label32, "Label32"},     {Edit20, "Edit20"},
+        {Label33, "Label33"},     {TrackBar2, "TrackBar2"}, {Button14, "Button14"},
+        {Edit21, "Edit21"},       {Button13, "Button13"},   {Label13, "Label13"},
+        {Edit10, "Edit10"},       {Label12, "Label12"},     {Edit11, "Edit11"},
+        {Label14, "Label14"},     {Edit12, "Edit12"},       {Label6, "Label6"},
+        {Edit5, "Edit5"},         {Label7, "Label7"},       {Edit6, "Edit6"},
+        {Label3, "Label3"},       {Edit2, "Edit2"},         {CheckBox11, "CheckBox11"},
+        {CheckBox12, "CheckBox12"}, {Label23, "Label23"},   {TrackBar1, "TrackBar1"},
+        {Button2, "Button2"},     {Edit23, "Edit23"},       {Button16, "Button16"},
+        {Edit1, "Edit1"},         {CheckBox1, "CheckBox1"}, {CheckBox2, "CheckBox2"},
+        {CheckBox3, "CheckBox3"}, {CheckBox4, "CheckBox4"}, {CheckBox5, "CheckBox5"},
+        {CheckBox6, "CheckBox6"}, {CheckBox7, "CheckBox7"}, {CheckBox8, "CheckBox8"},
+        {CheckBox9, "CheckBox9"}, {CheckBox10, "CheckBox10"}, {Label34, "Label34"},
+        {TrackBar3, "TrackBar3"}, {Button17, "Button17"},   {Edit22, "Edit22"},
+        {Button18, "Button18"},
+    };
+    for (const auto& [widget, name] : named)
+        widget->setObjectName(QLatin1String(name));
 
     connect(Button4, &QPushButton::clicked, this, [this] { Button4Click(); });
     connect(Button5, &QPushButton::clicked, this, [this] { Button5Click(); });

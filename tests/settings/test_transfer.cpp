@@ -390,12 +390,13 @@ void TransferTest::oldFirmware()
     im[51] = std::uint8_t(im[51] + 5); // not compared for old firmware
     d.unit->setImage(im);
     const QString title = apptitle();
+    QVERIFY2(d.form->Button8, "the window has no siren button");
     QVERIFY(!d.form->Button8->isVisible());
     int from = d.loglength();
     d.connect();
     QCOMPARE(d.form->Edit1->text(), "4.9");
     QCOMPARE(int(link::area[link::NewFirmware]), 0);
-    QVERIFY(d.form->Button8->isVisible());
+    QVERIFY(d.form->Button8->isVisible()); // "Запись сирены"
     QVERIFY(!d.logsince(from).contains(QStringLiteral(" Контрольная сумма не совпадает")));
 
     from = d.loglength();
@@ -510,6 +511,7 @@ void TransferTest::silentAfterRead()
              (QStringList{QStringLiteral(" Ждите..."), QStringLiteral(" Нет ответа от блока")}));
     d.verifyblank();
     QCOMPARE(int(link::area[link::NewFirmware]), 1);
+    QVERIFY2(d.form->Button8, "the window has no siren button");
     QVERIFY(!d.form->Button8->isVisible());
     QVERIFY(d.modals.boxes.isEmpty());
     QCOMPARE(apptitle(), title);
@@ -560,6 +562,7 @@ void TransferTest::badChecksum()
     // Shown in full all the same; the siren button stays hidden for new firmware.
     QCOMPARE(d.form->Edit1->text(), "5.14");
     QCOMPARE(d.form->Edit10->text(), "3500");
+    QVERIFY2(d.form->Button8, "the window has no siren button");
     QVERIFY(!d.form->Button8->isVisible());
 }
 
