@@ -1,4 +1,5 @@
 #include "ui/logfile.h"
+#include "ui/codepage.h"
 #include "ui/loglines.h"
 
 #include <QDir>
@@ -10,24 +11,24 @@
 
 namespace {
 
-// Without a mark the log is in the 8-bit code page: the system's ANSI page on Windows, and
-// Windows-1251 elsewhere, so that a log carried between the two reads the same.
-QStringDecoder ansidecoder()
+QString fullpath(const QString& path)
 {
-#ifdef Q_OS_WIN
-    return QStringDecoder(QStringConverter::System);
-#else
-    return QStringDecoder("windows-1251");
-#endif
+    return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
 }
 
-QStringEncoder ansiencoder()
+QByteArray mark(LogEncoding e)
 {
-#ifdef Q_OS_WIN
-    return QStringEncoder(QStringConverter::System);
-#else
-    return QStringEncoder("windows-1251");
-#endif
+    switch (e) {
+    case LogEncoding::Utf8:
+        return QByteArray("\xEF\xBB\xBF");
+    case LogEncoding::Utf16LE:
+        return QByteArray("\xFF\xFE");
+    case LogEncoding::Utf16BE:
+        return QByteArray("\xFE\xFF");
+    case LogEncoding::Ansi:
+        break;
+    }
+    return {};
 }
 
 QStringEncoder encoder(LogEncoding e)
@@ -42,12 +43,61 @@ QStringEncoder encoder(LogEncoding e)
     case LogEncoding::Ansi:
         break;
     }
-    return ansiencoder();
+    return codepage::encoder();
 }
 
-QString fullpath(const QString& path)
+constexpr qsizetype Piece = 1 << 20;
+
+// Encodes the lines, every one ended by CR LF, in pieces of about a megabyte handed to `sink`.
+// The mark goes first, even for an empty log.
+template <typename Sink>
+void encodeinto(const LogLines& lines, LogEncoding encoding, Sink&& sink)
 {
-    return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
+    if (!mark(encoding).isEmpty())
+        sink(QByteArrayView(mark(encoding)));
+    QByteArray piece;
+    piece.reserve(Piece + 4096);
+    auto flush = [&](bool last) {
+        if (piece.size() >= Piece || (last && !piece.isEmpty())) {
+            sink(QByteArrayView(piece));
+            piece.resize(0);
+        }
+    };
+    if (encoding == LogEncoding::Ansi && lines.narrow()) {
+        // Kept as the file holds it: the bytes go out as they are, in one write.
+        sink(lines.rawbytes());
+        return;
+    }
+    if (encoding == LogEncoding::Ansi && codepage::singlebyte()) {
+        for (qsizetype i = 0; i < lines.count(); ++i) {
+            const QStringView l = lines.charsof(i);
+            const qsizetype at = piece.size();
+            piece.resize(at + l.size());
+            char* o = piece.data() + at;
+            for (QChar c : l) {
+                unsigned char b;
+                codepage::tobyte(c.unicode(), &b); // '?' where the page has no byte for it
+                *o++ = char(b);
+            }
+            piece.append("\r\n", 2);
+            flush(false);
+        }
+        flush(true);
+        return;
+    }
+    QStringEncoder enc = encoder(encoding);
+    static const QString crlf = QStringLiteral("\r\n");
+    QString chunk;
+    for (qsizetype i = 0; i < lines.count(); ++i) {
+        chunk.append(lines.line(i));
+        chunk.append(crlf);
+        if (chunk.size() >= Piece / 2) {
+            sink(QByteArrayView(QByteArray(enc.encode(chunk))));
+            chunk.clear();
+        }
+    }
+    if (!chunk.isEmpty())
+        sink(QByteArrayView(QByteArray(enc.encode(chunk))));
 }
 
 } // namespace
@@ -84,11 +134,11 @@ LogEncoding detectencoding(const QByteArray& b, int* marklength)
 
 QString decodelog(const QByteArray& bytes, LogEncoding* encoding)
 {
-    int mark = 0;
-    const LogEncoding e = detectencoding(bytes, &mark);
+    int n = 0;
+    const LogEncoding e = detectencoding(bytes, &n);
     if (encoding)
         *encoding = e;
-    const QByteArrayView body = QByteArrayView(bytes.constData() + mark, bytes.size() - mark);
+    const QByteArrayView body(bytes.constData() + n, bytes.size() - n);
     switch (e) {
     case LogEncoding::Utf8:
         return QStringDecoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless).decode(body);
@@ -99,61 +149,43 @@ QString decodelog(const QByteArray& bytes, LogEncoding* encoding)
     case LogEncoding::Ansi:
         break;
     }
-    auto d = ansidecoder();
-    return d.decode(body);
+    return codepage::decoder().decode(body);
 }
 
-namespace {
-// Encodes the lines in pieces of about a megabyte, handing each to `sink`.
-template <typename Sink>
-void encodeinto(const LogLines& lines, LogEncoding encoding, Sink&& sink)
+void decodelines(QByteArray bytes, LogLines& lines, LogEncoding* encoding)
 {
-    QStringEncoder enc = encoder(encoding);
-    // The mark goes first, even for an empty log.
-    switch (encoding) {
-    case LogEncoding::Utf8: sink(QByteArray("\xEF\xBB\xBF")); break;
-    case LogEncoding::Utf16LE: sink(QByteArray("\xFF\xFE")); break;
-    case LogEncoding::Utf16BE: sink(QByteArray("\xFE\xFF")); break;
-    case LogEncoding::Ansi: break;
-    }
-    static const QString crlf = QStringLiteral("\r\n");
-    QString chunk;
-    chunk.reserve(1 << 19);
-    for (qsizetype i = 0; i < lines.count(); ++i) {
-        chunk.append(lines.line(i));
-        chunk.append(crlf);
-        if (chunk.size() >= (1 << 19)) {
-            sink(QByteArray(enc.encode(chunk)));
-            chunk.clear();
-        }
-    }
-    sink(QByteArray(enc.encode(chunk)));
+    const LogEncoding e = detectencoding(bytes);
+    if (encoding)
+        *encoding = e;
+    if (e == LogEncoding::Ansi)
+        lines.setbytes(std::move(bytes));
+    else
+        lines.settext(decodelog(bytes));
 }
-} // namespace
 
 QByteArray encodelog(const LogLines& lines, LogEncoding encoding)
 {
     QByteArray out;
-    encodeinto(lines, encoding, [&](const QByteArray& piece) { out.append(piece); });
+    encodeinto(lines, encoding, [&](QByteArrayView piece) { out.append(piece); });
     return out;
 }
 
 bool loadlog(const QString& path, LogLines& lines, LogEncoding& encoding, QString* error)
 {
     QFile f(path);
-    if (QFileInfo(path).isDir() || !f.open(QIODevice::ReadOnly)) {
+    const bool dir = QFileInfo(path).isDir();
+    if (dir || !f.open(QIODevice::ReadOnly)) {
         if (error)
-            *error = cannotopen(path, QFileInfo(path).isDir() ? QStringLiteral("Is a directory")
-                                                              : f.errorString());
+            *error = cannotopen(path, dir ? QStringLiteral("Is a directory") : f.errorString());
         return false;
     }
-    const QByteArray bytes = f.readAll();
+    QByteArray bytes = f.readAll();
     if (f.error() != QFileDevice::NoError) {
         if (error)
             *error = cannotopen(path, f.errorString());
         return false;
     }
-    lines.settext(decodelog(bytes, &encoding));
+    decodelines(std::move(bytes), lines, &encoding);
     return true;
 }
 
@@ -166,13 +198,12 @@ bool savelog(const QString& path, const LogLines& lines, LogEncoding encoding, Q
         return false;
     }
     bool ok = true;
-    encodeinto(lines, encoding, [&](const QByteArray& piece) {
-        if (ok && !piece.isEmpty() && f.write(piece) != piece.size())
+    encodeinto(lines, encoding, [&](QByteArrayView piece) {
+        if (ok && f.write(piece.data(), piece.size()) != piece.size())
             ok = false;
     });
-    if (!ok) {
+    if (!ok)
         f.cancelWriting();
-    }
     if (!f.commit()) {
         if (error)
             *error = cannotcreate(path, f.errorString());

@@ -15,6 +15,9 @@ LogEncoding detectencoding(const QByteArray& bytes, int* marklength = nullptr);
 // The text of the file's bytes, without the mark.
 QString decodelog(const QByteArray& bytes, LogEncoding* encoding = nullptr);
 
+// The lines of the file's bytes, in the encoding its mark tells.
+void decodelines(QByteArray bytes, LogLines& lines, LogEncoding* encoding = nullptr);
+
 // The file's bytes for these lines: the mark of the encoding first, every line ended by CR LF.
 QByteArray encodelog(const LogLines& lines, LogEncoding encoding);
 

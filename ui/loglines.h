@@ -1,6 +1,9 @@
 #pragma once
 // The activity log as a list of lines, kept in one buffer so that a history of a million lines
-// loads in a blink and takes little more memory than its text.
+// loads in a blink and takes little more memory than its file.  While every character has a
+// byte in the 8-bit code page the lines are kept exactly as the file holds them: one byte a
+// character, every line ended by CR LF, so that loading is a read and saving a write.
+#include <QByteArray>
 #include <QString>
 #include <QStringView>
 
@@ -8,11 +11,10 @@
 
 class LogLines {
 public:
+    LogLines();
+
     qsizetype count() const { return qsizetype(starts_.size()) - 1; }
-    QStringView line(qsizetype i) const
-    {
-        return QStringView(text_).mid(starts_[size_t(i)], starts_[size_t(i) + 1] - starts_[size_t(i)]);
-    }
+    QString line(qsizetype i) const;
     void add(QStringView line);
     void removelast();
     void clear();
@@ -20,11 +22,24 @@ public:
     // Replaces the content with a text split at every CR LF, lone LF and lone CR.  A final line
     // break ends the last line; it does not start an empty one.
     void settext(QString text);
+    // The same for the bytes of a file in the 8-bit code page.
+    void setbytes(QByteArray bytes);
 
-    // Size of the stored text in characters (no line breaks counted).
-    qsizetype chars() const { return text_.size(); }
+    // One byte a character (in the code page), or UTF-16.
+    bool narrow() const { return !wide_; }
+    // Narrow: the lines as the file holds them, each ended by CR LF.
+    QByteArrayView rawbytes() const { return QByteArrayView(bytes_); }
+    // Wide: line i.
+    QStringView charsof(qsizetype i) const
+    {
+        return QStringView(text_).mid(starts_[size_t(i)], starts_[size_t(i) + 1] - starts_[size_t(i)]);
+    }
 
 private:
-    QString text_;                          // the lines, back to back
-    std::vector<qsizetype> starts_ = {0};   // line i is text_[starts_[i] .. starts_[i+1])
+    bool wide_ = false;
+    QByteArray bytes_;                      // narrow: each line followed by CR LF
+    QString text_;                          // wide: the lines back to back, no breaks
+    std::vector<qsizetype> starts_ = {0};   // line i starts at starts_[i]; the next one ends it
+    qsizetype end(qsizetype i) const { return starts_[size_t(i) + 1] - (wide_ ? 0 : 2); }
+    void widen();
 };

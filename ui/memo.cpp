@@ -10,9 +10,8 @@ namespace {
 constexpr int Margin = 2;
 
 // The closing separator carries a line feed of its own; it is drawn as a break in the line.
-QString displaytext(QStringView s)
+QString displaytext(QString t)
 {
-    QString t = s.toString();
     t.replace(QLatin1Char('\n'), QChar::LineSeparator);
     return t;
 }
@@ -58,10 +57,10 @@ int LogMemo::textwidth() const
 
 int LogMemo::lineheight(qsizetype i, int width) const
 {
-    const QStringView s = lines_.line(i);
+    const QString s = lines_.line(i);
     const QFontMetrics fm(font());
     // Most log lines are short: no layout needed when they fit.
-    if (!s.contains(QLatin1Char('\n')) && fm.horizontalAdvance(s.toString()) <= width)
+    if (!s.contains(QLatin1Char('\n')) && fm.horizontalAdvance(s) <= width)
         return fm.height();
     QTextLayout layout(displaytext(s), font());
     return layoutline(layout, width, 0);
@@ -144,9 +143,9 @@ void LogMemo::paintEvent(QPaintEvent*)
     const QFontMetrics fm(font());
     int y = Margin;
     for (qsizetype i = topline(); i < lines_.count() && y < h; ++i) {
-        const QStringView s = lines_.line(i);
-        if (!s.contains(QLatin1Char('\n')) && fm.horizontalAdvance(s.toString()) <= w) {
-            p.drawText(Margin, y + fm.ascent(), s.toString());
+        const QString s = lines_.line(i);
+        if (!s.contains(QLatin1Char('\n')) && fm.horizontalAdvance(s) <= w) {
+            p.drawText(Margin, y + fm.ascent(), s);
             y += fm.height();
             continue;
         }

@@ -13,7 +13,7 @@ public:
 
     const LogLines& lines() const { return lines_; }
     qsizetype count() const { return lines_.count(); }
-    QString line(qsizetype i) const { return lines_.line(i).toString(); }
+    QString line(qsizetype i) const { return lines_.line(i); }
 
     // Appends a line and brings the end of the log into view.
     void add(const QString& line);

@@ -1,4 +1,5 @@
 target_sources(v2core PRIVATE
+  ui/codepage.h ui/codepage.cpp
   ui/logfile.h ui/logfile.cpp
   ui/loglines.h ui/loglines.cpp
   ui/timefmt.h ui/timefmt.cpp)

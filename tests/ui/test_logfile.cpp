@@ -10,7 +10,7 @@ QStringList all(const LogLines& l)
 {
     QStringList out;
     for (qsizetype i = 0; i < l.count(); ++i)
-        out << l.line(i).toString();
+        out << l.line(i);
     return out;
 }
 const QString Ru = QString::fromUtf8(" Выполнен Вход");
