@@ -76,6 +76,50 @@ private slots:
         LogLines l;
         l.settext(text);
         QCOMPARE(all(l), lines);
+        // The same file without a mark is kept as bytes; it reads the same lines and is
+        // written back with CR LF after every line.
+        LogLines b;
+        LogEncoding e;
+        decodelines(text.toLatin1(), b, &e);
+        QCOMPARE(int(e), int(LogEncoding::Ansi));
+        QVERIFY(b.narrow());
+        QCOMPARE(all(b), lines);
+        const QByteArray canonical = lines.isEmpty() ? QByteArray()
+                                                     : (lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toLatin1();
+        QCOMPARE(encodelog(b, LogEncoding::Ansi), canonical);
+        QCOMPARE(encodelog(l, LogEncoding::Ansi), canonical);
+    }
+
+    void everyByteSurvivesTheRoundTrip()
+    {
+        // Whatever the 8-bit file holds between its line breaks comes back byte for byte.
+        QByteArray bytes;
+        for (int b = 0; b < 256; ++b)
+            if (b != '\r' && b != '\n')
+                bytes.append(char(b));
+        bytes += "\r\n";
+        LogLines l;
+        decodelines(bytes, l);
+        QCOMPARE(l.count(), 1);
+        QCOMPARE(encodelog(l, LogEncoding::Ansi), bytes);
+        // And the characters are the converter's.
+        QCOMPARE(l.line(0), decodelog(bytes).left(254));
+    }
+
+    void characterOutsideTheCodePage()
+    {
+        LogLines l;
+        decodelines(QByteArray("old\r\n"), l);
+        l.add(QString::fromUtf8(" Ждите..."));
+        QVERIFY(l.narrow());
+        l.add(QString::fromUtf8(" ✓ Ω"));
+        // Kept in full while the tool runs ...
+        QCOMPARE(all(l), (QStringList{"old", QString::fromUtf8(" Ждите..."), QString::fromUtf8(" ✓ Ω")}));
+        QVERIFY(!l.narrow());
+        // ... and written in the code page, where what has no byte becomes "?".
+        QCOMPARE(encodelog(l, LogEncoding::Ansi),
+                 QByteArray("old\r\n \xC6\xE4\xE8\xF2\xE5...\r\n ? ?\r\n"));
+        QCOMPARE(encodelog(l, LogEncoding::Utf8), QByteArray("\xEF\xBB\xBF") + QString::fromUtf8("old\r\n Ждите...\r\n ✓ Ω\r\n").toUtf8());
     }
 
     void writtenWithCrLf()
@@ -96,6 +140,7 @@ private slots:
         l.removelast();
         l.add(u"y");
         QCOMPARE(all(l), (QStringList{"x", "y"}));
+        QCOMPARE(encodelog(l, LogEncoding::Ansi), QByteArray("x\r\ny\r\n"));
         l.removelast();
         l.removelast();
         l.removelast(); // nothing left: no harm
