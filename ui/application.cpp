@@ -3,6 +3,7 @@
 
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QProxyStyle>
 
 #include <exception>
 
@@ -41,7 +42,24 @@ void showerror(const QString& message)
     box.exec();
 }
 
-Application::Application(int& argc, char** argv) : QApplication(argc, argv) {}
+namespace {
+// Hover hints appear after half a second.
+class HintStyle : public QProxyStyle {
+public:
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* data) const override
+    {
+        if (hint == QStyle::SH_ToolTip_WakeUpDelay)
+            return 500;
+        return QProxyStyle::styleHint(hint, option, widget, data);
+    }
+};
+} // namespace
+
+Application::Application(int& argc, char** argv) : QApplication(argc, argv)
+{
+    setStyle(new HintStyle);
+}
 
 bool Application::notify(QObject* receiver, QEvent* event)
 {

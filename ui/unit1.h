@@ -8,6 +8,7 @@
 //   diagnostics/panel.cpp   the diagnostic panel, its timer and chart
 //   ui/unit1.cpp            the window, its frames, the log, start-up and exit
 //   ui/hints.cpp            the hover hints
+#include <QHash>
 #include <QWidget>
 
 class QCheckBox;
@@ -117,7 +118,20 @@ public:
     void Button12Click();
     void TrackBar4Change();
 
+    // ui/hints.cpp: one mouse-move handler per control that explains itself
+    void Button1MouseMove(); void Button3MouseMove(); void Button4MouseMove();
+    void Button5MouseMove(); void Button6MouseMove(); void Button8MouseMove();
+    void Edit1MouseMove(); void Edit2MouseMove(); void Edit5MouseMove(); void Edit6MouseMove();
+    void Edit7MouseMove(); void Edit8MouseMove(); void Edit9MouseMove(); void Edit10MouseMove();
+    void Edit11MouseMove(); void Edit12MouseMove(); void Edit13MouseMove();
+    void Edit20MouseMove(); void CheckBox1MouseMove(); void CheckBox2MouseMove();
+    void CheckBox3MouseMove(); void CheckBox4MouseMove(); void CheckBox5MouseMove();
+    void CheckBox6MouseMove(); void CheckBox7MouseMove(); void CheckBox8MouseMove();
+    void CheckBox9MouseMove(); void CheckBox10MouseMove(); void CheckBox11MouseMove();
+    void CheckBox12MouseMove();
+
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void changeEvent(QEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
 
@@ -129,6 +143,10 @@ private:
     void createupload();      // sound/upload.cpp
     void createpanel();       // diagnostics/panel.cpp
     void createhints();       // ui/hints.cpp
+
+    // --- hover hints (ui/hints.cpp) ---
+    void hint(QWidget* control, const char* text);
+    QHash<QObject*, void (TForm1::*)()> mousemoves;
 
     // --- activity log state (ui/unit1.cpp) ---
     int logEncoding = 0;      // how "log.txt" was read, so it is written back the same way
