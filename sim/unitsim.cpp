@@ -148,6 +148,8 @@ struct Unit::Impl {
     void serve();
     void handle(std::uint8_t b);
     void send(const std::vector<std::uint8_t>& bytes);
+    // Sends a reply of this kind, with the fault of the configuration put on it.
+    void reply(Reply kind, std::vector<std::uint8_t> bytes, const Config& c);
     void closeLine();
     bool takeHangup();
     void startBlocks();
@@ -279,6 +281,37 @@ void Unit::Impl::startBlocks()
     mode = Mode::Blocks;
 }
 
+void Unit::Impl::reply(Reply kind, std::vector<std::uint8_t> bytes, const Config& c)
+{
+    int done;
+    {
+        std::lock_guard<std::mutex> lock(m);
+        done = blocks;
+    }
+    const bool hit = c.fault != Fault::None && c.faultOn == kind
+        && (kind != Reply::Ack || c.faultAck < 0 || c.faultAck == done - 1);
+    if (!hit) {
+        send(bytes);
+        return;
+    }
+    switch (c.fault) {
+    case Fault::None:
+    case Fault::Silent:
+        return;
+    case Fault::Garbage:
+        std::fill(bytes.begin(), bytes.end(), std::uint8_t('?'));
+        send(bytes);
+        return;
+    case Fault::Short:
+        bytes.resize(bytes.size() / 2);
+        send(bytes);
+        return;
+    case Fault::Hangup:
+        closeLine();
+        return;
+    }
+}
+
 void Unit::Impl::endOfBlock()
 {
     Config c;
@@ -292,10 +325,18 @@ void Unit::Impl::endOfBlock()
     partial.clear();
     std::vector<std::uint8_t> ack{'U'};
     ack.insert(ack.end(), std::size_t(std::max(0, c.ackExtra)), kFiller);
-    send(ack);
-    if (c.blockWorkMs > 0)
-        waitMs(c.blockWorkMs);
-    send({0xFF});
+    if (c.fault != Fault::None && c.faultOn == Reply::Ack) {
+        // The whole acknowledgement is one reply to put the fault on.
+        if (c.blockWorkMs > 0)
+            waitMs(c.blockWorkMs);
+        ack.push_back(0xFF);
+        reply(Reply::Ack, ack, c);
+    } else {
+        send(ack);
+        if (c.blockWorkMs > 0)
+            waitMs(c.blockWorkMs);
+        send({0xFF});
+    }
 
     if (--blocksLeftInFile == 0) {
         ++fileIndex;
@@ -324,11 +365,11 @@ void Unit::Impl::handle(std::uint8_t b)
         switch (b) {
         case 'Z':
             if (c.answerToEnd >= 0)
-                send({std::uint8_t(c.answerToEnd)});
+                reply(Reply::End, {std::uint8_t(c.answerToEnd)}, c);
             return;
         case 'U':
             if (c.answerToStart >= 0)
-                send({std::uint8_t(c.answerToStart)});
+                reply(Reply::Start, {std::uint8_t(c.answerToStart)}, c);
             return;
         case 'R': {
             std::array<std::uint8_t, 512> img;
@@ -339,7 +380,7 @@ void Unit::Impl::handle(std::uint8_t b)
             if (c.badChecksum)
                 img[51] = std::uint8_t(img[51] + 1);
             int n = std::max(0, std::min(c.imageLength, 512));
-            send(std::vector<std::uint8_t>(img.begin(), img.begin() + n));
+            reply(Reply::Image, std::vector<std::uint8_t>(img.begin(), img.begin() + n), c);
             return;
         }
         case 'S':
@@ -353,7 +394,7 @@ void Unit::Impl::handle(std::uint8_t b)
                 t.push_back(std::uint8_t(r));
             }
             t.resize(std::size_t(std::max(0, std::min(c.telemetryLength, 12))));
-            send(t);
+            reply(Reply::Telemetry, t, c);
             return;
         }
         case 0x60:
@@ -371,7 +412,7 @@ void Unit::Impl::handle(std::uint8_t b)
             fileIndex = 0;
             countBytes.clear();
             mode = Mode::Counts;
-            send({'U'});
+            reply(Reply::Ready, {'U'}, c);
             return;
         }
         default:
@@ -392,9 +433,9 @@ void Unit::Impl::handle(std::uint8_t b)
             partial.clear();
             if (c.firmware >= 50) {
                 if (c.refuseWrites)
-                    send({'['});
+                    reply(Reply::Verdict, {'['}, c);
                 else if (c.writeVerdict >= 0)
-                    send({std::uint8_t(c.writeVerdict)});
+                    reply(Reply::Verdict, {std::uint8_t(c.writeVerdict)}, c);
             }
         }
         return;
@@ -408,7 +449,7 @@ void Unit::Impl::handle(std::uint8_t b)
             for (int i = 0; i < uploadFiles; ++i)
                 counts[firstFile + i] = countBytes[2 * i] << 8 | countBytes[2 * i + 1];
         }
-        send({'T'});
+        reply(Reply::Counts, {'T'}, c);
         startBlocks();
         return;
 

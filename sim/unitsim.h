@@ -11,6 +11,12 @@
 
 namespace sim {
 
+// The replies a fault can be put on.
+enum class Reply { End, Start, Image, Verdict, Telemetry, Ready, Counts, Ack };
+// What goes wrong with that reply: nothing comes, other bytes come ('?' in place of every
+// byte), only the first half comes, or the line is hung up instead.
+enum class Fault { None, Silent, Garbage, Short, Hangup };
+
 struct Config {
     std::uint8_t firmware = 52;     // image index 0; 50 or more is new firmware
     std::uint8_t minor = 14;        // image index 50
@@ -34,6 +40,11 @@ struct Config {
     int blockWorkMs = 0;            // upload: the unit's own work per block before 0xFF
 
     bool paced = false;             // model 115200 baud 8N1 both ways (86.8 us a byte)
+
+    Fault fault = Fault::None;      // the fault put on every reply of kind faultOn
+    Reply faultOn = Reply::Start;
+    int faultAck = 0;               // with Reply::Ack: only the acknowledgement of this block
+                                    // (counted from 0 over the whole upload); -1 every block
 };
 
 class Unit {
