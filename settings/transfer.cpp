@@ -19,6 +19,8 @@ namespace {
 // every later reply (a telemetry poll, a one-byte answer) lands over its first bytes, and the
 // fields the tool does not write must go back to the unit exactly as the unit sent them.
 std::uint8_t lastread[settings::ImageSize] = {};
+// Whether lastread is this unit's: a read that failed leaves nothing the tool may send back.
+bool lastreadvalid = false;
 
 // The unit takes a while to gather or store its settings; the window is not serviced meanwhile.
 constexpr unsigned long PauseMs = 1000;
@@ -112,10 +114,12 @@ void TForm1::readall()
         // Whatever the receive area holds now is not the unit's settings: showing it would
         // invite a write that sends those stale bytes to the unit as its configuration.
         clearall();
+        lastreadvalid = false;
         log(QStringLiteral(" Нет ответа от блока"));
         return;
     }
     std::memcpy(lastread, &link::area[link::Rx], settings::ImageSize);
+    lastreadvalid = true;
 
     const settings::Decoded d = settings::decode(lastread);
     link::area[link::NewFirmware] = d.newFirmware ? 1 : 0;
@@ -135,6 +139,12 @@ void TForm1::writeall()
 {
     // Everything is converted before the unit hears "S": a field that cannot go into the image
     // raises here, and the unit is not left waiting for an image that never comes.
+    if (!lastreadvalid) {
+        // The fields the tool does not write would have to be made up (or come from another
+        // unit): write only over settings this unit has sent.
+        log(QStringLiteral(" Запись невозможна: настройки блока не прочитаны"));
+        return;
+    }
     std::uint8_t image[settings::ImageSize];
     std::memcpy(image, lastread, settings::ImageSize);
     settings::encode(fieldsof(*this), image);
