@@ -139,13 +139,16 @@ QString decodelog(const QByteArray& bytes, LogEncoding* encoding)
     if (encoding)
         *encoding = e;
     const QByteArrayView body(bytes.constData() + n, bytes.size() - n);
+    // The mark is already off; a decoder left to itself would take a U+FEFF at the start of
+    // the text for a second one and drop it, so each load and save would eat one more.
+    const auto flags = QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom;
     switch (e) {
     case LogEncoding::Utf8:
-        return QStringDecoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless).decode(body);
+        return QStringDecoder(QStringConverter::Utf8, flags).decode(body);
     case LogEncoding::Utf16LE:
-        return QStringDecoder(QStringConverter::Utf16LE, QStringConverter::Flag::Stateless).decode(body);
+        return QStringDecoder(QStringConverter::Utf16LE, flags).decode(body);
     case LogEncoding::Utf16BE:
-        return QStringDecoder(QStringConverter::Utf16BE, QStringConverter::Flag::Stateless).decode(body);
+        return QStringDecoder(QStringConverter::Utf16BE, flags).decode(body);
     case LogEncoding::Ansi:
         break;
     }

@@ -37,6 +37,14 @@ private slots:
         // " Выполнен Вход" in Windows-1251.
         QTest::newRow("cp1251") << QByteArray("a\r\n \xC2\xFB\xEF\xEE\xEB\xED\xE5\xED \xC2\xF5\xEE\xE4\r\n")
                                 << int(LogEncoding::Ansi) << two;
+        // Only the first mark is one: a U+FEFF after it is text and is written back.
+        const QStringList bom{QString(QChar(0xFEFF)) + QStringLiteral("a")};
+        QTest::newRow("utf8 mark twice") << QByteArray("\xEF\xBB\xBF\xEF\xBB\xBF" "a\r\n")
+                                         << int(LogEncoding::Utf8) << bom;
+        QTest::newRow("utf16le mark twice") << QByteArray("\xFF\xFE\xFF\xFE" "a\0\r\0\n\0", 10)
+                                            << int(LogEncoding::Utf16LE) << bom;
+        QTest::newRow("utf16be mark twice") << QByteArray("\xFE\xFF\xFE\xFF" "\0a\0\r\0\n", 10)
+                                            << int(LogEncoding::Utf16BE) << bom;
         QTest::newRow("empty") << QByteArray() << int(LogEncoding::Ansi) << QStringList();
         QTest::newRow("mark only") << QByteArray("\xEF\xBB\xBF") << int(LogEncoding::Utf8) << QStringList();
         // A UTF-8 text without its mark is taken for the 8-bit code page, as designed.
