@@ -3,10 +3,8 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ qt6-base-dev qt6-serialport-dev qt6-charts-dev
-          libgl-dev fonts-wine fonts-dejavu-core dpkg-dev desktop-file-utils appstream)
-if [ "${VIRELAN2_WITH_FUZZ:-0}" = 1 ]; then
-    packages+=(clang libclang-rt-14-dev)
-fi
+          libgl-dev fonts-wine fonts-dejavu-core dpkg-dev desktop-file-utils appstream
+          clang libclang-rt-14-dev)
 
 missing=()
 for p in "${packages[@]}"; do
