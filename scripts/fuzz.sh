@@ -6,7 +6,7 @@
 #
 #   scripts/fuzz.sh            the short run the test command makes, 10 s a target
 #   scripts/fuzz.sh 3600       the long run: an hour a target
-#   scripts/fuzz.sh 600 fuzz_image  only the targets named
+#   scripts/fuzz.sh 600 fuzz_wav    only the targets named
 #
 # What a run finds grows a working corpus in build-fuzz/corpus/<target>/, which the next run
 # starts from (the seeds in tests/fuzz/corpus/ stay as they are).  A finding is written to
@@ -18,7 +18,7 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-10}
 shift $(( $# > 0 ? 1 : 0 ))
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(fuzz_strtoint fuzz_image fuzz_logfile)
+[ ${#targets[@]} -gt 0 ] || targets=(fuzz_strtoint fuzz_image fuzz_wav fuzz_logfile)
 out=$here/build-fuzz
 
 cmake -S "$here/tests/fuzz" -B "$out" -G Ninja -DCMAKE_CXX_COMPILER=clang++ >/dev/null
