@@ -17,8 +17,9 @@ scratch=$(mktemp -d "${TMPDIR:-/tmp}/virelan2-package.XXXXXX")
 sim=
 tool=
 cleanup() {
-    [ -n "$tool" ] && kill -KILL "$tool" 2>/dev/null && wait "$tool" 2>/dev/null
-    [ -n "$sim" ] && kill -INT "$sim" 2>/dev/null && wait "$sim" 2>/dev/null
+    set +e
+    if [ -n "$tool" ]; then kill -KILL "$tool" 2>/dev/null; wait "$tool" 2>/dev/null; fi
+    if [ -n "$sim" ]; then kill -INT "$sim" 2>/dev/null; wait "$sim" 2>/dev/null; fi
     rm -rf "$scratch"
 }
 trap cleanup EXIT
