@@ -131,6 +131,18 @@ void TForm1::createpanel()
     Timer1 = new QTimer(this);
     Timer1->setInterval(200);
     connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
+
+    const std::pair<QObject*, const char*> names[] = {
+        {Button11, "Button11"}, {Button10, "Button10"}, {Button7, "Button7"},
+        {Button9, "Button9"},   {Button12, "Button12"}, {Label22, "Label22"},
+        {Label26, "Label26"},   {Label25, "Label25"},   {Label27, "Label27"},
+        {Label28, "Label28"},   {Label29, "Label29"},   {Label30, "Label30"},
+        {Edit14, "Edit14"},     {Edit15, "Edit15"},     {Edit16, "Edit16"},
+        {Edit17, "Edit17"},     {Edit18, "Edit18"},     {Edit19, "Edit19"},
+        {ComboBox2, "ComboBox2"}, {TrackBar4, "TrackBar4"}, {Chart1, "Chart1"},
+        {Timer1, "Timer1"}};
+    for (const auto& [object, name] : names)
+        object->setObjectName(QLatin1String(name));
 }
 
 void TForm1::Button11Click()
