@@ -1,0 +1,59 @@
+#pragma once
+// WAV files for the sound tests, built byte by byte.
+#include <QByteArray>
+#include <QtEndian>
+
+namespace wavfile {
+
+inline QByteArray le32(quint32 v)
+{
+    QByteArray b(4, '\0');
+    qToLittleEndian(v, b.data());
+    return b;
+}
+
+inline QByteArray chunk(const QByteArray& id, const QByteArray& body, qint64 stated = -1)
+{
+    QByteArray c = id + le32(quint32(stated < 0 ? body.size() : stated)) + body;
+    if (body.size() & 1)
+        c += '\0'; // chunks are padded to an even length
+    return c;
+}
+
+inline QByteArray fmt()
+{
+    // PCM, mono, 8 kHz, 8 bits.
+    QByteArray f;
+    f += QByteArray::fromHex("0100" "0100") + le32(8000) + le32(8000) + QByteArray::fromHex("0100" "0800");
+    return chunk("fmt ", f);
+}
+
+// Sound data whose every block differs from its neighbours, so order and offsets show.
+inline QByteArray sound(qint64 n, int seed = 0)
+{
+    QByteArray d(n, '\0');
+    for (qint64 i = 0; i < n; ++i)
+        d[i] = char((i * 7 + i / 512 * 13 + seed) & 0xFF);
+    return d;
+}
+
+inline QByteArray riff(const QByteArray& chunks)
+{
+    return "RIFF" + le32(quint32(4 + chunks.size())) + "WAVE" + chunks;
+}
+
+// The canonical 44-byte header, then the data; `stated` overrides the length at bytes 40-43.
+inline QByteArray canonical(const QByteArray& data, qint64 stated = -1)
+{
+    QByteArray d = "data" + le32(quint32(stated < 0 ? data.size() : stated)) + data;
+    return riff(fmt() + d);
+}
+
+// Many editors put a LIST (INFO) chunk between "fmt " and "data".
+inline QByteArray withlist(const QByteArray& data)
+{
+    const QByteArray info = "INFO" + chunk("INAM", QByteArray("Message one", 11)) /* odd: padded */;
+    return riff(fmt() + chunk("LIST", info) + chunk("data", data));
+}
+
+} // namespace wavfile
