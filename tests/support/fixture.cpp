@@ -92,21 +92,32 @@ void Modals::poll()
         return;
     }
     if (auto* dlg = qobject_cast<QFileDialog*>(w)) {
-        ++dialogs;
-        QString answer;
-        if (!files.empty()) {
-            answer = files.front();
-            files.pop_front();
+        if (dialog_ != dlg) {
+            dialog_ = dlg;
+            tries_ = 0;
+            ++dialogs;
         }
+        const QString answer = files.empty() ? QString() : files.front();
         if (answer.isEmpty()) {
+            if (!files.empty())
+                files.pop_front();
             dlg->reject();
             return;
         }
         // Typed into the name field, as the operator would.
-        if (auto* edit = dlg->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+        if (auto* edit = dlg->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) {
+            edit->clear();
             edit->setText(answer);
+        }
         else
             dlg->selectFile(answer);
+        // A dialog that offers a preset name selects it only once its folder has been read; a
+        // name typed before that is added to the preset instead of replacing it.  Type again
+        // until the dialog takes the typed name alone.
+        const QString wanted = QDir::cleanPath(dlg->directory().absoluteFilePath(answer));
+        if (dlg->selectedFiles() != QStringList{wanted} && ++tries_ < 100)
+            return;
+        files.pop_front();
         QMetaObject::invokeMethod(dlg, "accept");
     }
 }

@@ -5,6 +5,7 @@
 #include "ui/memo.h"
 #include "ui/unit1.h"
 
+#include <QPointer>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -51,6 +52,8 @@ public:
 
 private:
     QTimer timer_;
+    QPointer<QWidget> dialog_; // the file dialog being answered
+    int tries_ = 0;
     void poll();
 };
 
