@@ -4,6 +4,7 @@
 // that are not text, and with years of history.  Each row states what the log must say and
 // what must not happen.
 #include "link/channel.h"
+#include "tests/sound/wavfile.h"
 #include "tests/support/fixture.h"
 #include "ui/application.h"
 #include "ui/memo.h"
@@ -13,6 +14,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QStringEncoder>
 #include <QTest>
@@ -204,6 +206,74 @@ private slots:
             // The gone line is closed: later exchanges are silence, nothing spins.
             QVERIFY(!link::isopen());
         }
+        form.reset();
+    }
+
+    void uploads_data()
+    {
+        QTest::addColumn<bool>("siren");
+        QTest::addColumn<Reply>("stage");
+        QTest::addColumn<Fault>("fault");
+        QTest::addColumn<QString>("logged");
+        QTest::addColumn<int>("stored"); // blocks the unit has stored
+        for (bool siren : {false, true}) {
+            for (Reply stage : {Reply::Ready, Reply::Counts, Reply::Ack}) {
+                for (Fault f : {Fault::Silent, Fault::Garbage, Fault::Short, Fault::Hangup}) {
+                    const char* st = stage == Reply::Ready ? "ready" : stage == Reply::Counts ? "counts" : "second block";
+                    QTest::newRow(qPrintable(QStringLiteral("%1 %2 %3").arg(siren ? "siren" : "messages", st, faultname(f))))
+                        << siren << stage << f
+                        << (f == Fault::Hangup ? QString::fromUtf8(" Связь с устройством потеряна, запись прервана")
+                                               : QString::fromUtf8(" Устройство не отвечает, запись прервана"))
+                        << (stage == Reply::Ack ? 2 : 0);
+                }
+            }
+        }
+    }
+    void uploads()
+    {
+        QFETCH(bool, siren);
+        QFETCH(Reply, stage);
+        QFETCH(Fault, fault);
+        QFETCH(QString, logged);
+        QFETCH(int, stored);
+        Scratch scratch;
+        Modals modals;
+        sim::Config c;
+        if (siren)
+            c.firmware = 40; // the siren is offered by old firmware only
+        auto unit = unitOn(1, c);
+        auto form = std::make_unique<TForm1>();
+        form->show();
+        connected(*form, *unit, fault, stage);
+        sim::Config fc = unit->config();
+        fc.faultAck = 1; // the second block's acknowledgement
+        unit->setConfig(fc);
+        // Stale bytes of every awaited kind in the receive area: none may end a wait.
+        link::area[link::Rx] = 'U';
+        writeFile(QStringLiteral("a.wav"), wavfile::canonical(wavfile::sound(3 * 512)));
+        writeFile(QStringLiteral("b.wav"), wavfile::canonical(wavfile::sound(3 * 512, 1)));
+        modals.files = {scratch.file("a.wav"), scratch.file("b.wav")};
+        const int from = int(form->Memo1->count());
+        QPushButton* button = siren ? form->Button8 : form->Button6;
+        QVERIFY(button->isVisible());
+        QTest::mouseClick(button, Qt::LeftButton);
+        const QStringList added = untimed(linesFrom(*form, from));
+        QVERIFY2(!added.isEmpty() && added.last() == logged, qPrintable(added.join(QLatin1Char('|'))));
+        // Stopped for good: nothing more sent, no read-back, the window usable again, the
+        // files closed.
+        const std::size_t sent = unit->received().size();
+        QTest::qWait(100);
+        QCOMPARE(unit->received().size(), sent);
+        QCOMPARE(unit->blocksReceived(), stored);
+        QVERIFY(!added.contains(QString::fromUtf8(" Ждите...")));
+        QVERIFY(!form->uploading);
+        QVERIFY(!link::soundfile1().isOpen());
+        QVERIFY(!link::soundfile2().isOpen());
+        QCOMPARE(form->ProgressBar1->value(), 0);
+        for (QPushButton* b : {form->Button1, form->Button4, form->Button5, form->Button6, form->Button15})
+            QVERIFY(b->isEnabled());
+        QCOMPARE(link::isopen(), fault != Fault::Hangup);
+        QVERIFY(modals.boxes.isEmpty());
         form.reset();
     }
 
