@@ -233,8 +233,9 @@ private slots:
         QCOMPARE(form.Memo1->geometry(), QRect(8, 356, 712, 119));
         QVERIFY(form.Memo1->verticalScrollBarPolicy() == Qt::ScrollBarAlwaysOn);
         QVERIFY(form.Memo1->horizontalScrollBarPolicy() == Qt::ScrollBarAlwaysOff);
-        QDir().mkpath(QStringLiteral("/work/notes/png"));
-        form.grab().save(QStringLiteral("/work/notes/png/window-startup.png"));
+        const QString pngs = qEnvironmentVariable("V2_PNG_DIR", scratch.path());
+        QDir().mkpath(pngs);
+        form.grab().save(pngs + QStringLiteral("/window-startup.png"));
     }
 
     void activationShowsTheLastLine()
