@@ -258,7 +258,12 @@ void TForm1::Button6Click()
         return;
     log(QStringLiteral(" Открытие PPK1.WAV"));
     OpenDialog1->InitialDir = QDir::currentPath();
-    OpenDialog1->Execute(this); // a cancel leaves the previous name, which is then opened
+    // A cancel means no upload: the name the dialog still holds is an earlier choice, and the
+    // unit must not get a sound the operator has just declined.
+    if (!OpenDialog1->Execute(this)) {
+        log(QStringLiteral(" Файл PPK1.WAV не выбран"));
+        return;
+    }
     wav::Sound first, second;
     switch (openwav(soundfile1(), Sound1, OpenDialog1->FileName, first)) {
     case Opened::Missing:
@@ -272,7 +277,11 @@ void TForm1::Button6Click()
     }
 
     log(QStringLiteral(" Открытие PPK2.WAV"));
-    OpenDialog1->Execute(this);
+    if (!OpenDialog1->Execute(this)) {
+        soundfile1().close();
+        log(QStringLiteral(" Файл PPK2.WAV не выбран"));
+        return;
+    }
     switch (openwav(soundfile2(), Sound2, OpenDialog1->FileName, second)) {
     case Opened::Missing:
         soundfile1().close(); // not held until the next connect
@@ -317,7 +326,10 @@ void TForm1::Button8Click()
         return;
     log(QStringLiteral(" Открытие SIREN.WAV"));
     OpenDialog1->InitialDir = QDir::currentPath();
-    OpenDialog1->Execute(this);
+    if (!OpenDialog1->Execute(this)) {
+        log(QStringLiteral(" Файл SIREN.WAV не выбран"));
+        return;
+    }
     wav::Sound siren;
     switch (openwav(soundfile1(), Sound1, OpenDialog1->FileName, siren)) {
     case Opened::Missing:

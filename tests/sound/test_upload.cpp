@@ -64,6 +64,8 @@ private slots:
     void refusedFilesSendNothing();
     void cancelledFirstDialog_data();
     void cancelledFirstDialog();
+    void missingFirstFile_data();
+    void missingFirstFile();
     void missingPpk2ClosesPpk1();
     void unitFailsMidUpload_data();
     void unitFailsMidUpload();
@@ -361,13 +363,55 @@ void TestUpload::refusedFilesSendNothing()
 void TestUpload::cancelledFirstDialog_data()
 {
     QTest::addColumn<bool>("siren");
-    QTest::addColumn<QStringList>("lines"); // as they stand in the log
+    QTest::addColumn<bool>("earlier"); // a file was chosen and uploaded before
+    QTest::addColumn<QStringList>("lines");
+    for (bool earlier : {false, true}) {
+        const char* when = earlier ? "after an upload" : "first use";
+        QTest::newRow(qPrintable(QStringLiteral("messages, %1").arg(when)))
+            << false << earlier << QStringList{" Открытие PPK1.WAV", " Файл PPK1.WAV не выбран"};
+        QTest::newRow(qPrintable(QStringLiteral("siren, %1").arg(when)))
+            << true << earlier << QStringList{" Открытие SIREN.WAV", " Файл SIREN.WAV не выбран"};
+    }
+}
+
+void TestUpload::cancelledFirstDialog()
+{
+    QFETCH(bool, siren);
+    QFETCH(bool, earlier);
+    QFETCH(QStringList, lines);
+    sim::Config c;
+    c.firmware = OldFirmware;
+    connectUnit(c);
+    QPushButton* button = siren ? form->Button8 : form->Button6;
+    if (earlier) {
+        const QString f = wavfile("before.wav", canonical(sound(2 * 512)));
+        const QStringList done = upload(button, siren ? QStringList{f} : QStringList{f, f});
+        QVERIFY(done.contains(siren ? QStringLiteral(" Запись SIREN") : QStringLiteral(" Запись PPK2")));
+        unit->clearReceived();
+    }
+    const int dialogs = modals->dialogs;
+    const int from = int(form->Memo1->count());
+    // A cancel uploads nothing, not even the file the dialog still offers from before.
+    upload(button, {QString()}); // "" cancels
+    const QStringList raw = fixture::linesFrom(*form, from);
+    QCOMPARE(fixture::untimed(raw), lines);
+    QVERIFY(raw[0] != lines[0] && raw[1] != lines[1]); // timed
+    QCOMPARE(modals->dialogs, dialogs + 1);
+    QTest::qWait(50);
+    QVERIFY(unit->received().empty());
+    verifyIdleAfterwards();
+}
+
+void TestUpload::missingFirstFile_data()
+{
+    QTest::addColumn<bool>("siren");
+    QTest::addColumn<QStringList>("lines");
     QTest::newRow("messages") << false << QStringList{" Открытие PPK1.WAV", " Файл PPK1.WAV не найден"};
     // The siren's not-found line is a plain line: no time, no leading space.
     QTest::newRow("siren") << true << QStringList{" Открытие SIREN.WAV", "Файл SIREN.wav не найден"};
 }
 
-void TestUpload::cancelledFirstDialog()
+void TestUpload::missingFirstFile()
 {
     QFETCH(bool, siren);
     QFETCH(QStringList, lines);
@@ -375,12 +419,11 @@ void TestUpload::cancelledFirstDialog()
     c.firmware = OldFirmware;
     connectUnit(c);
     const int from = int(form->Memo1->count());
-    upload(siren ? form->Button8 : form->Button6, {QString()}); // "" cancels
+    // A typed name that names no file.
+    upload(siren ? form->Button8 : form->Button6, {scratch->file("nothere.wav")});
     const QStringList raw = fixture::linesFrom(*form, from);
     QCOMPARE(fixture::untimed(raw), lines);
-    QVERIFY(raw[0] != lines[0]); // timed
     QCOMPARE(raw[1] == lines[1], siren);
-    QCOMPARE(modals->dialogs, 1);
     QTest::qWait(50);
     QVERIFY(unit->received().empty());
     verifyIdleAfterwards();
