@@ -4,6 +4,7 @@
 #include "diagnostics/telemetry.h"
 #include "link/channel.h"
 #include "link/commands.h"
+#include "ui/controls.h"
 
 #include <QComboBox>
 #include <QEvent>
@@ -15,6 +16,8 @@
 #include <QTimer>
 
 namespace {
+
+using namespace controls;
 
 // The diagnostic panel shows no hover hints, neither its own nor the window's behind it.
 class HintlessPanel : public QFrame {
@@ -32,29 +35,9 @@ protected:
     }
 };
 
-constexpr int EditHeight = 21;
-
-QLabel* label(QWidget* parent, const QString& text, int left, int top)
-{
-    auto* l = new QLabel(text, parent);
-    l->adjustSize();
-    l->move(left, top);
-    return l;
-}
-
 QLineEdit* field(QWidget* parent, int left, int top)
 {
-    auto* e = new QLineEdit(QStringLiteral("0"), parent);
-    e->setGeometry(left, top, 80, EditHeight);
-    return e;
-}
-
-QPushButton* button(QWidget* parent, const QString& text, int left, int top, int width,
-                    int height)
-{
-    auto* b = new QPushButton(text, parent);
-    b->setGeometry(left, top, width, height);
-    return b;
+    return edit(parent, QStringLiteral("0"), left, top, 80);
 }
 
 QString delaytext(int position)

@@ -3,6 +3,7 @@
 #include "link/commands.h"
 #include "link/portnames.h"
 #include "ui/artwork.h"
+#include "ui/controls.h"
 #include "ui/unit1.h"
 
 #include <QComboBox>
@@ -25,14 +26,12 @@ void TForm1::createconnection()
     connect(ComboBox1, &QComboBox::currentIndexChanged, this, [this] { ComboBox1Change(); });
     connect(ComboBox1, &QComboBox::editTextChanged, this, [this] { ComboBox1Change(); });
 
-    Button15 = new QPushButton(QString::fromUtf8("Сканировать"), this);
+    Button15 = controls::button(this, QString::fromUtf8("Сканировать"), 16, 55, 120, 25);
     Button15->setObjectName(QStringLiteral("Button15"));
-    Button15->setGeometry(16, 55, 120, 25);
     connect(Button15, &QPushButton::clicked, this, [this] { Button15Click(); });
 
-    Button1 = new QPushButton(QString::fromUtf8("Подключить"), this);
+    Button1 = controls::button(this, QString::fromUtf8("Подключить"), 16, 86, 120, 25);
     Button1->setObjectName(QStringLiteral("Button1"));
-    Button1->setGeometry(16, 86, 120, 25);
     connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
 
     Image1 = new QLabel(this);

@@ -1,6 +1,7 @@
 // The settings controls: their places, captions, ranges and design states, the "-"/"+"
 // steppers beside the three bars and the echo fields that show the bars' positions.
 #include "settings/image.h"
+#include "ui/controls.h"
 #include "ui/unit1.h"
 
 #include <QCheckBox>
@@ -13,32 +14,7 @@
 
 namespace {
 
-constexpr int EditHeight = 21;
-
-QLabel* label(QWidget* parent, const QString& text, int left, int top)
-{
-    auto* l = new QLabel(text, parent);
-    l->move(left, top);
-    l->adjustSize();
-    return l;
-}
-
-QLabel* centred(QWidget* parent, const QString& text, int left, int top, int width)
-{
-    auto* l = new QLabel(text, parent);
-    l->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    l->adjustSize();
-    l->setGeometry(left, top, width, l->height());
-    return l;
-}
-
-QLineEdit* edit(QWidget* parent, const QString& text, int left, int top, int width)
-{
-    auto* e = new QLineEdit(text, parent);
-    e->setGeometry(left, top, width, EditHeight);
-    e->setCursorPosition(0);
-    return e;
-}
+using namespace controls;
 
 // The field's face in the window's own background colour.
 void parentcolour(QLineEdit* e, const QWidget* window)
@@ -63,14 +39,6 @@ QLineEdit* echo(QWidget* parent, int left, int top)
     p.setColor(QPalette::Disabled, QPalette::Base, c);
     e->setPalette(p);
     return e;
-}
-
-QPushButton* button(QWidget* parent, const QString& text, int left, int top, int width,
-                    int height)
-{
-    auto* b = new QPushButton(text, parent);
-    b->setGeometry(left, top, width, height);
-    return b;
 }
 
 QCheckBox* check(QWidget* parent, const QString& text, int left, int top, int width,

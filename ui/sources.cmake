@@ -9,4 +9,5 @@ target_sources(v2ui PRIVATE
   ui/memo.h ui/memo.cpp
   ui/opendialog.h ui/opendialog.cpp
   ui/artwork.h ui/artwork.cpp
+  ui/controls.h
   ui/hints.cpp)
