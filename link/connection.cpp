@@ -4,6 +4,7 @@
 #include "link/portnames.h"
 #include "ui/artwork.h"
 #include "ui/controls.h"
+#include "ui/application.h"
 #include "ui/unit1.h"
 
 #include <QComboBox>
@@ -23,16 +24,16 @@ void TForm1::createconnection()
     ComboBox1->setCurrentIndex(-1);
     ComboBox1->setEditText(QStringLiteral("COM1"));
     ComboBox1->setGeometry(16, 30, 120, 21);
-    connect(ComboBox1, &QComboBox::currentIndexChanged, this, [this] { ComboBox1Change(); });
-    connect(ComboBox1, &QComboBox::editTextChanged, this, [this] { ComboBox1Change(); });
+    connect(ComboBox1, &QComboBox::currentIndexChanged, this, [this] { handle([this] { ComboBox1Change(); }); });
+    connect(ComboBox1, &QComboBox::editTextChanged, this, [this] { handle([this] { ComboBox1Change(); }); });
 
     Button15 = controls::button(this, QString::fromUtf8("Сканировать"), 16, 55, 120, 25);
     Button15->setObjectName(QStringLiteral("Button15"));
-    connect(Button15, &QPushButton::clicked, this, [this] { Button15Click(); });
+    connect(Button15, &QPushButton::clicked, this, [this] { handle([this] { Button15Click(); }); });
 
     Button1 = controls::button(this, QString::fromUtf8("Подключить"), 16, 86, 120, 25);
     Button1->setObjectName(QStringLiteral("Button1"));
-    connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+    connect(Button1, &QPushButton::clicked, this, [this] { handle([this] { Button1Click(); }); });
 
     Image1 = new QLabel(this);
     Image1->setObjectName(QStringLiteral("Image1"));

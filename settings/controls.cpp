@@ -2,6 +2,7 @@
 // steppers beside the three bars and the echo fields that show the bars' positions.
 #include "settings/image.h"
 #include "ui/controls.h"
+#include "ui/application.h"
 #include "ui/unit1.h"
 
 #include <QCheckBox>
@@ -178,20 +179,20 @@ void TForm1::createsettings()
     for (const auto& [widget, name] : named)
         widget->setObjectName(QLatin1String(name));
 
-    connect(Button4, &QPushButton::clicked, this, [this] { Button4Click(); });
-    connect(Button5, &QPushButton::clicked, this, [this] { Button5Click(); });
-    connect(Button3, &QPushButton::clicked, this, [this] { Button3Click(); });
-    connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
-    connect(Button16, &QPushButton::clicked, this, [this] { Button16Click(); });
-    connect(Button14, &QPushButton::clicked, this, [this] { Button14Click(); });
-    connect(Button13, &QPushButton::clicked, this, [this] { Button13Click(); });
-    connect(Button17, &QPushButton::clicked, this, [this] { Button17Click(); });
-    connect(Button18, &QPushButton::clicked, this, [this] { Button18Click(); });
+    connect(Button4, &QPushButton::clicked, this, [this] { handle([this] { Button4Click(); }); });
+    connect(Button5, &QPushButton::clicked, this, [this] { handle([this] { Button5Click(); }); });
+    connect(Button3, &QPushButton::clicked, this, [this] { handle([this] { Button3Click(); }); });
+    connect(Button2, &QPushButton::clicked, this, [this] { handle([this] { Button2Click(); }); });
+    connect(Button16, &QPushButton::clicked, this, [this] { handle([this] { Button16Click(); }); });
+    connect(Button14, &QPushButton::clicked, this, [this] { handle([this] { Button14Click(); }); });
+    connect(Button13, &QPushButton::clicked, this, [this] { handle([this] { Button13Click(); }); });
+    connect(Button17, &QPushButton::clicked, this, [this] { handle([this] { Button17Click(); }); });
+    connect(Button18, &QPushButton::clicked, this, [this] { handle([this] { Button18Click(); }); });
     // valueChanged comes only when the position really changes, after the bar has clamped the
     // request to its range: exactly when the echo field has something new to show.
-    connect(TrackBar1, &QSlider::valueChanged, this, [this] { TrackBar1Change(); });
-    connect(TrackBar2, &QSlider::valueChanged, this, [this] { TrackBar2Change(); });
-    connect(TrackBar3, &QSlider::valueChanged, this, [this] { TrackBar3Change(); });
+    connect(TrackBar1, &QSlider::valueChanged, this, [this] { handle([this] { TrackBar1Change(); }); });
+    connect(TrackBar2, &QSlider::valueChanged, this, [this] { handle([this] { TrackBar2Change(); }); });
+    connect(TrackBar3, &QSlider::valueChanged, this, [this] { handle([this] { TrackBar3Change(); }); });
 }
 
 // A stepper asks for one more or one less; at the ends of the range the bar stays and its echo

@@ -3,6 +3,7 @@
 #include "link/commands.h"
 #include "sound/wav.h"
 #include "ui/opendialog.h"
+#include "ui/application.h"
 #include "ui/unit1.h"
 
 #include <QApplication>
@@ -223,13 +224,13 @@ void TForm1::createupload()
     Button6 = new QPushButton(QStringLiteral("Запись ППК1 и ППК2"), this);
     Button6->setObjectName(QStringLiteral("Button6"));
     Button6->setGeometry(592, 206, 120, 25);
-    connect(Button6, &QPushButton::clicked, this, [this] { Button6Click(); });
+    connect(Button6, &QPushButton::clicked, this, [this] { handle([this] { Button6Click(); }); });
 
     Button8 = new QPushButton(QStringLiteral("Запись сирены"), this);
     Button8->setObjectName(QStringLiteral("Button8"));
     Button8->setGeometry(592, 236, 120, 25);
     Button8->setVisible(false); // offered only after a read from old firmware
-    connect(Button8, &QPushButton::clicked, this, [this] { Button8Click(); });
+    connect(Button8, &QPushButton::clicked, this, [this] { handle([this] { Button8Click(); }); });
 
     ProgressBar1 = new QProgressBar(this);
     ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
