@@ -77,12 +77,7 @@ void TestPanel::connectUnit(const sim::Config& config)
 {
     unit = fixture::unitOn(1, config);
     form = std::make_unique<TForm1>();
-    form->show();
-    QVERIFY(QTest::qWaitForWindowExposed(form.get()));
-    fixture::choosePort(*form, 1);
-    QTest::mouseClick(form->Button1, Qt::LeftButton);
-    QCOMPARE(int(link::area[link::Connected]), 1);
-    unit->clearReceived();
+    fixture::connectWindow(*form, *unit, 1);
 }
 
 void TestPanel::openPanel()

@@ -45,14 +45,11 @@ const char* faultname(Fault f)
 // Connects to a sound unit and then puts the fault on the given kind of reply.
 void connected(TForm1& form, sim::Unit& unit, Fault fault, Reply on)
 {
-    choosePort(form, 1);
-    QTest::mouseClick(form.Button1, Qt::LeftButton);
-    QCOMPARE(link::area[link::Connected], std::uint8_t(1));
+    connectWindow(form, unit, 1);
     sim::Config c = unit.config();
     c.fault = fault;
     c.faultOn = on;
     unit.setConfig(c);
-    unit.clearReceived();
 }
 
 } // namespace

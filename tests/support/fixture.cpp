@@ -164,6 +164,16 @@ void choosePort(TForm1& form, int com)
     }
 }
 
+void connectWindow(TForm1& form, sim::Unit& unit, int com)
+{
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    choosePort(form, com);
+    QTest::mouseClick(form.Button1, Qt::LeftButton);
+    QCOMPARE(int(link::area[link::Connected]), 1);
+    unit.clearReceived();
+}
+
 void writeFile(const QString& name, const QByteArray& bytes)
 {
     QFile f(name);

@@ -67,6 +67,10 @@ QStringList untimed(const QStringList& lines);
 // Chooses COMn in the port list as the operator does: opens the list and clicks the entry.
 void choosePort(TForm1& form, int com);
 
+// Shows the window, chooses COMn and presses "Подключить" as the operator does; the unit must
+// accept (its settings are read at once).  Then forgets what the unit has received so far.
+void connectWindow(TForm1& form, sim::Unit& unit, int com);
+
 // Writes a "log.txt" with these bytes into the current folder.
 void writeFile(const QString& name, const QByteArray& bytes);
 QByteArray readFile(const QString& name);
