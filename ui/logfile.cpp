@@ -9,6 +9,10 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 
+#include <atomic>
+#include <memory>
+#include <thread>
+
 namespace {
 
 QString fullpath(const QString& path)
@@ -210,6 +214,76 @@ bool savelog(const QString& path, const LogLines& lines, LogEncoding encoding, Q
     if (!f.commit()) {
         if (error)
             *error = cannotcreate(path, f.errorString());
+        return false;
+    }
+    return true;
+}
+
+struct LogSaver::Impl {
+    std::unique_ptr<QSaveFile> file;
+    std::thread worker;
+    std::atomic<bool> written{false};
+    QString path;
+    qsizetype count = 0;
+    LogEncoding encoding = LogEncoding::Ansi;
+
+    void drop()
+    {
+        if (worker.joinable())
+            worker.join();
+        file.reset(); // an uncommitted file is removed
+    }
+};
+
+LogSaver::LogSaver() : d(new Impl) {}
+
+LogSaver::~LogSaver()
+{
+    d->drop();
+    delete d;
+}
+
+void LogSaver::prepare(const QString& path, LogLines& lines, LogEncoding encoding)
+{
+    d->drop();
+    // The head start is for the history kept as the file holds it.
+    if (encoding != LogEncoding::Ansi || !lines.narrow())
+        return;
+    auto file = std::make_unique<QSaveFile>(path);
+    if (!file->open(QIODevice::WriteOnly))
+        return;
+    d->file = std::move(file);
+    d->path = path;
+    d->count = lines.count();
+    d->encoding = encoding;
+    d->written = false;
+    lines.mark();
+    // The copy shares the buffer; the log's next line makes the log's own copy.
+    const QByteArray history = lines.rawsnapshot();
+    QSaveFile* f = d->file.get();
+    std::atomic<bool>* written = &d->written;
+    d->worker = std::thread([f, history, written] {
+        *written = f->write(history.constData(), history.size()) == history.size();
+    });
+}
+
+bool LogSaver::save(const QString& path, const LogLines& lines, LogEncoding encoding, QString* error)
+{
+    if (d->worker.joinable())
+        d->worker.join();
+    const bool ready = d->file && d->written && path == d->path && encoding == d->encoding
+        && lines.narrow() && lines.count() >= d->count && lines.lowest() >= d->count;
+    if (!ready) {
+        d->drop();
+        return savelog(path, lines, encoding, error);
+    }
+    std::unique_ptr<QSaveFile> f = std::move(d->file);
+    const QByteArrayView rest = lines.rawbytesfrom(d->count);
+    if (f->write(rest.data(), rest.size()) != rest.size())
+        f->cancelWriting();
+    if (!f->commit()) {
+        if (error)
+            *error = cannotcreate(path, f->errorString());
         return false;
     }
     return true;

@@ -32,3 +32,24 @@ bool savelog(const QString& path, const LogLines& lines, LogEncoding encoding, Q
 // The error box texts.
 QString cannotopen(const QString& path, const QString& reason);
 QString cannotcreate(const QString& path, const QString& reason);
+
+// Saves the log at exit without the wait for years of history: the lines loaded at start-up
+// go to the new file in the background while the tool runs, so the exit writes only what the
+// run added.  The file replaces the old one, as with savelog, only once it is complete; where
+// the head start does not apply (another encoding, another folder, a history line removed),
+// save() is savelog.
+class LogSaver {
+public:
+    LogSaver();
+    ~LogSaver();
+    LogSaver(const LogSaver&) = delete;
+    LogSaver& operator=(const LogSaver&) = delete;
+
+    // Starts writing the lines the log holds now (and marks them).
+    void prepare(const QString& path, LogLines& lines, LogEncoding encoding);
+    bool save(const QString& path, const LogLines& lines, LogEncoding encoding, QString* error);
+
+private:
+    struct Impl;
+    Impl* d;
+};

@@ -1,6 +1,7 @@
 #include "ui/loglines.h"
 #include "ui/codepage.h"
 
+#include <algorithm>
 #include <cstring>
 
 LogLines::LogLines() : wide_(!codepage::singlebyte()) {}
@@ -32,6 +33,7 @@ void LogLines::widen()
     starts_ = std::move(starts);
     bytes_ = QByteArray();
     wide_ = true;
+    low_ = 0; // the bytes of every line changed form
 }
 
 void LogLines::add(QStringView line)
@@ -65,6 +67,7 @@ void LogLines::removelast()
     if (count() == 0)
         return;
     starts_.pop_back();
+    low_ = std::min(low_, count());
     if (wide_)
         text_.truncate(starts_.back());
     else
@@ -76,6 +79,7 @@ void LogLines::clear()
     text_.clear();
     bytes_.clear();
     starts_.assign(1, 0);
+    low_ = 0;
     wide_ = !codepage::singlebyte();
 }
 

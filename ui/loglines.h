@@ -29,6 +29,19 @@ public:
     bool narrow() const { return !wide_; }
     // Narrow: the lines as the file holds them, each ended by CR LF.
     QByteArrayView rawbytes() const { return QByteArrayView(bytes_); }
+    // Narrow: the bytes of lines [from, count) as the file holds them.
+    QByteArrayView rawbytesfrom(qsizetype from) const
+    {
+        const qsizetype at = starts_[size_t(from)];
+        return QByteArrayView(bytes_.constData() + at, bytes_.size() - at);
+    }
+    // Narrow: the lines as they are now, sharing the buffer until either side changes.
+    QByteArray rawsnapshot() const { return bytes_; }
+
+    // The fewest lines the log has held since mark(): lines below it are unchanged since.
+    void mark() { low_ = count(); }
+    qsizetype lowest() const { return low_; }
+
     // Wide: line i.
     QStringView charsof(qsizetype i) const
     {
@@ -40,6 +53,7 @@ private:
     QByteArray bytes_;                      // narrow: each line followed by CR LF
     QString text_;                          // wide: the lines back to back, no breaks
     std::vector<qsizetype> starts_ = {0};   // line i starts at starts_[i]; the next one ends it
+    qsizetype low_ = 0;
     qsizetype end(qsizetype i) const { return starts_[size_t(i) + 1] - (wide_ ? 0 : 2); }
     void widen();
 };

@@ -88,7 +88,10 @@ TForm1::TForm1(QWidget* parent)
     FormCreate();
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1()
+{
+    delete logSaver;
+}
 
 void TForm1::createframes()
 {
@@ -154,6 +157,13 @@ void TForm1::FormCreate()
     Memo1->setlines(std::move(loaded));
     logEncoding = int(encoding);
     logLoaded = true;
+    // Once the window is up and settled, the history starts on its way to the file the exit
+    // will write.
+    QTimer::singleShot(0, this, [this, path] {
+        if (!logSaver)
+            logSaver = new LogSaver;
+        logSaver->prepare(path, Memo1->mutablelines(), LogEncoding(logEncoding));
+    });
     logplain(dateline(QDate::currentDate()));
     log(QString::fromUtf8(" Выполнен Вход"));
     Button15Click();
@@ -161,9 +171,10 @@ void TForm1::FormCreate()
 
 void TForm1::FormActive()
 {
-    // Brings the last line into view; the content stays as it is.
-    Memo1->add(QStringLiteral(" "));
-    Memo1->removelast();
+    // Brings the last line into view; the content stays as it is.  (Adding a line and taking
+    // it away again would do the same, at the price of copying a history that is being
+    // written ahead.)
+    Memo1->scrolltoend();
     hinthidepause = 30000;
 }
 
@@ -188,7 +199,10 @@ bool TForm1::Form1Close()
         return true;
     }
     QString error;
-    if (!savelog(logpath(), Memo1->lines(), LogEncoding(logEncoding), &error)) {
+    const bool saved = logSaver
+        ? logSaver->save(logpath(), Memo1->lines(), LogEncoding(logEncoding), &error)
+        : savelog(logpath(), Memo1->lines(), LogEncoding(logEncoding), &error);
+    if (!saved) {
         showerror(error);
         return false;
     }

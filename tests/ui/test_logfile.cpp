@@ -3,6 +3,9 @@
 #include "ui/loglines.h"
 #include "ui/timefmt.h"
 
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -153,6 +156,63 @@ private slots:
         l.removelast();
         l.removelast(); // nothing left: no harm
         QCOMPARE(l.count(), 0);
+    }
+
+    void headStartSavesTheSameFile_data()
+    {
+        QTest::addColumn<int>("removed"); // lines taken away after the head start
+        QTest::addColumn<bool>("elsewhere"); // saved to another path than prepared
+        QTest::newRow("lines added") << 0 << false;
+        QTest::newRow("one added line removed") << 1 << false;
+        QTest::newRow("a history line removed") << 3 << false;
+        QTest::newRow("another folder") << 0 << true;
+    }
+    void headStartSavesTheSameFile()
+    {
+        QFETCH(int, removed);
+        QFETCH(bool, elsewhere);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("log.txt"));
+        LogLines lines;
+        decodelines(QByteArray("one\r\ntwo\nthree\r\n"), lines);
+        LogSaver saver;
+        saver.prepare(path, lines, LogEncoding::Ansi);
+        lines.add(QString::fromUtf8(" Выход..."));
+        lines.add(QStringLiteral("-----------------------\n"));
+        for (int i = 0; i < removed; ++i)
+            lines.removelast();
+        const QString target = elsewhere ? dir.filePath(QStringLiteral("other.txt")) : path;
+        QString error;
+        QVERIFY2(saver.save(target, lines, LogEncoding::Ansi, &error), qPrintable(error));
+        // Byte for byte what a whole save writes, and nothing left behind.
+        QFile f(target);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), encodelog(lines, LogEncoding::Ansi));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QFileInfo(target).fileName()});
+    }
+
+    void headStartThatCannotCommit()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("log.txt"));
+        LogLines lines;
+        decodelines(QByteArray("history\r\n"), lines);
+        LogSaver saver;
+        saver.prepare(path, lines, LogEncoding::Ansi);
+        lines.add(u"x");
+        // Something that cannot be replaced stands where the log goes.
+        QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("log.txt/inside")));
+        QString error;
+        QVERIFY(!saver.save(path, lines, LogEncoding::Ansi, &error));
+        QVERIFY2(error.startsWith(QStringLiteral("Cannot create file")), qPrintable(error));
+        QVERIFY(QFileInfo(dir.filePath(QStringLiteral("log.txt/inside"))).isDir());
+        // Mended, the next save writes the whole log.
+        QVERIFY(QDir(path).removeRecursively());
+        QVERIFY(saver.save(path, lines, LogEncoding::Ansi, &error));
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), QByteArray("history\r\nx\r\n"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"log.txt"});
     }
 
     void russianFormats()
