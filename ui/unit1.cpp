@@ -157,8 +157,8 @@ void TForm1::FormCreate()
     Memo1->setlines(std::move(loaded));
     logEncoding = int(encoding);
     logLoaded = true;
-    // Once the window is up and settled, the history starts on its way to the file the exit
-    // will write.
+    // As soon as the event loop runs (the window is up), the history starts on its way to the
+    // file the exit will write, so the exit has only this run's lines left to write.
     QTimer::singleShot(0, this, [this, path] {
         if (!logSaver)
             logSaver = new LogSaver;
