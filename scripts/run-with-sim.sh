@@ -4,7 +4,7 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 "$here/scripts/install-deps.sh"
-"$here/scripts/build.sh" "$here/build" RelWithDebInfo
+"$here/scripts/compile.sh" "$here/build" RelWithDebInfo
 
 "$here/build/sim/unitsim" --com 1 &
 sim=$!
