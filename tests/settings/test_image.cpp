@@ -1,6 +1,7 @@
 // The settings image on its own: layout, checksum, identity texts, and the conversion between
 // the 512 bytes and the values the controls show.
 #include "settings/image.h"
+#include "tests/settings/factorybytes.h"
 #include "settings/strtoint.h"
 
 #include <QtTest>
@@ -213,14 +214,7 @@ void ImageTest::encodeFactory()
 {
     Image im{};
     settings::encode(factory(), im.data());
-    const std::uint8_t want[][2] = {
-        {6, 1}, {7, 1}, {8, 0}, {9, 0},
-        {10, 0}, {11, 30}, {12, 0}, {13, 20}, {14, 0x03}, {15, 0xE8},
-        {16, 0x0D}, {17, 0xAC}, {18, 0x02}, {19, 0xBC}, {20, 0x0B}, {21, 0x54},
-        {22, 1}, {23, 1}, {24, 1}, {25, 1}, {26, 1}, {27, 1},
-        {34, 1}, {35, 1}, {36, 1}, {37, 1},
-        {38, 10}, {39, 50}, {40, 0x0C}, {41, 0x1C}, {42, 51}, {43, 12},
-    };
+    const auto& want = FactoryBytes;
     for (const auto& w : want)
         QVERIFY2(im[w[0]] == w[1], qPrintable(QStringLiteral("index %1: %2, expected %3")
                                                   .arg(w[0]).arg(im[w[0]]).arg(w[1])));

@@ -2,6 +2,7 @@
 // and a simulated unit at the far end of a pseudo-terminal.
 #include "link/channel.h"
 #include "settings/image.h"
+#include "tests/settings/factorybytes.h"
 #include "tests/support/fixture.h"
 #include "ui/application.h"
 
@@ -268,14 +269,7 @@ void TransferTest::factoryThenWrite()
 
     const Image sent = d.unit->image();
     const Image before = distinctive(52, 14);
-    const std::uint8_t want[][2] = {
-        {6, 1}, {7, 1}, {8, 0}, {9, 0},
-        {10, 0}, {11, 30}, {12, 0}, {13, 20}, {14, 0x03}, {15, 0xE8},
-        {16, 0x0D}, {17, 0xAC}, {18, 0x02}, {19, 0xBC}, {20, 0x0B}, {21, 0x54},
-        {22, 1}, {23, 1}, {24, 1}, {25, 1}, {26, 1}, {27, 1},
-        {34, 1}, {35, 1}, {36, 1}, {37, 1},
-        {38, 10}, {39, 50}, {40, 0x0C}, {41, 0x1C}, {42, 51}, {43, 12},
-    };
+    const auto& want = FactoryBytes;
     Image expected = before;
     for (const auto& w : want)
         expected[w[0]] = w[1];
