@@ -2,8 +2,10 @@
 # Installs what building, running and testing the tool needs on Debian 12, where missing.
 set -euo pipefail
 
-packages=(cmake ninja-build g++ qt6-base-dev qt6-serialport-dev qt6-charts-dev
-          libgl-dev fonts-wine fonts-dejavu-core dpkg-dev desktop-file-utils appstream
+# Debian 12's qt6-charts-dev does not pull in libqt6opengl6-dev, which Qt Charts' CMake package
+# requires; locales brings the Russian locale the benchmarks also run under.
+packages=(cmake ninja-build g++ qt6-base-dev qt6-serialport-dev qt6-charts-dev libqt6opengl6-dev
+          libgl-dev locales fonts-wine fonts-dejavu-core dpkg-dev desktop-file-utils appstream
           clang libclang-rt-14-dev)
 
 missing=()
@@ -29,4 +31,14 @@ if [ ! -e "$fontdir/tahoma.ttf" ] && [ -e /usr/share/wine/fonts/tahoma.ttf ]; th
         [ -e "/usr/share/wine/fonts/$f" ] && "${sudo_[@]}" ln -sf "/usr/share/wine/fonts/$f" "$fontdir/$f"
     done
     command -v fc-cache >/dev/null && "${sudo_[@]}" fc-cache -f >/dev/null 2>&1 || true
+fi
+
+# The operators' machines run in Russian; the benchmarks measure under that locale as well as C.
+if ! locale -a 2>/dev/null | grep -qix 'ru_RU\.utf-\?8'; then
+    if [ -f /etc/locale.gen ] && grep -q '^# *ru_RU.UTF-8 UTF-8' /etc/locale.gen; then
+        "${sudo_[@]}" sed -i 's/^# *\(ru_RU.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+    elif ! grep -q '^ru_RU.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null; then
+        echo 'ru_RU.UTF-8 UTF-8' | "${sudo_[@]}" tee -a /etc/locale.gen >/dev/null
+    fi
+    "${sudo_[@]}" locale-gen >/dev/null
 fi
