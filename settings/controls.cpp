@@ -207,3 +207,56 @@ void TForm1::Button18Click() { TrackBar3->setValue(TrackBar3->value() + 1); }
 void TForm1::TrackBar1Change() { Edit23->setText(QString::number(TrackBar1->value())); }
 void TForm1::TrackBar2Change() { Edit21->setText(QString::number(TrackBar2->value())); }
 void TForm1::TrackBar3Change() { Edit22->setText(QString::number(TrackBar3->value())); }
+
+settings::Fields TForm1::getfields() const
+{
+    settings::Fields s;
+    s.address = Edit5->text();
+    s.zone = Edit6->text();
+    s.boardDrift = Edit7->text();
+    s.lineDrift = Edit8->text();
+    s.signalLeave = Edit9->text();
+    s.levelShort = Edit10->text();
+    s.levelBreak = Edit11->text();
+    s.levelTrigger = Edit12->text();
+    s.currentLeave = Edit13->text();
+    s.lineShort = Edit20->text();
+    const QCheckBox* relay[] = {CheckBox5, CheckBox6, CheckBox7, CheckBox8, CheckBox9, CheckBox10};
+    for (int i = 0; i < 6; ++i)
+        s.relay[i] = relay[i]->isChecked();
+    const QCheckBox* monitor[] = {CheckBox1, CheckBox2, CheckBox3, CheckBox4};
+    for (int i = 0; i < 4; ++i)
+        s.monitor[i] = monitor[i]->isChecked();
+    s.boardLit = CheckBox11->isChecked();
+    s.boardFlash = CheckBox12->isChecked();
+    s.flashSpeed = TrackBar1->value();
+    s.frequency = TrackBar2->value();
+    s.volume = TrackBar3->value();
+    return s;
+}
+
+void TForm1::setfields(const settings::Fields& s)
+{
+    Edit5->setText(s.address);
+    Edit6->setText(s.zone);
+    Edit7->setText(s.boardDrift);
+    Edit8->setText(s.lineDrift);
+    Edit9->setText(s.signalLeave);
+    Edit10->setText(s.levelShort);
+    Edit11->setText(s.levelBreak);
+    Edit12->setText(s.levelTrigger);
+    Edit13->setText(s.currentLeave);
+    Edit20->setText(s.lineShort);
+    QCheckBox* monitor[] = {CheckBox1, CheckBox2, CheckBox3, CheckBox4};
+    for (int i = 0; i < 4; ++i)
+        monitor[i]->setChecked(s.monitor[i]);
+    QCheckBox* relay[] = {CheckBox5, CheckBox6, CheckBox7, CheckBox8, CheckBox9, CheckBox10};
+    for (int i = 0; i < 6; ++i)
+        relay[i]->setChecked(s.relay[i]);
+    CheckBox11->setChecked(s.boardLit);
+    CheckBox12->setChecked(s.boardFlash);
+    // The bars clamp a byte outside their range to the nearest end.
+    TrackBar1->setValue(s.flashSpeed);
+    TrackBar2->setValue(s.frequency);
+    TrackBar3->setValue(s.volume);
+}

@@ -42,66 +42,6 @@ void seriousfailure(TForm1& form, const QString& text)
     box.exec();
 }
 
-settings::Fields fieldsof(const TForm1& f)
-{
-    settings::Fields s;
-    s.address = f.Edit5->text();
-    s.zone = f.Edit6->text();
-    s.boardDrift = f.Edit7->text();
-    s.lineDrift = f.Edit8->text();
-    s.signalLeave = f.Edit9->text();
-    s.levelShort = f.Edit10->text();
-    s.levelBreak = f.Edit11->text();
-    s.levelTrigger = f.Edit12->text();
-    s.currentLeave = f.Edit13->text();
-    s.lineShort = f.Edit20->text();
-    const QCheckBox* relay[] = {f.CheckBox5, f.CheckBox6, f.CheckBox7,
-                                f.CheckBox8, f.CheckBox9, f.CheckBox10};
-    for (int i = 0; i < 6; ++i)
-        s.relay[i] = relay[i]->isChecked();
-    const QCheckBox* monitor[] = {f.CheckBox1, f.CheckBox2, f.CheckBox3, f.CheckBox4};
-    for (int i = 0; i < 4; ++i)
-        s.monitor[i] = monitor[i]->isChecked();
-    s.boardLit = f.CheckBox11->isChecked();
-    s.boardFlash = f.CheckBox12->isChecked();
-    s.flashSpeed = f.TrackBar1->value();
-    s.frequency = f.TrackBar2->value();
-    s.volume = f.TrackBar3->value();
-    return s;
-}
-
-void showdecoded(TForm1& f, const settings::Decoded& d)
-{
-    f.Edit1->setText(d.firmware);
-    f.Edit2->setText(d.startups);
-    if (!d.deviceType.isNull())
-        f.Edit4->setText(d.deviceType);
-    const settings::Fields& s = d.fields;
-    f.Edit5->setText(s.address);
-    f.Edit6->setText(s.zone);
-    f.Edit7->setText(s.boardDrift);
-    f.Edit8->setText(s.lineDrift);
-    f.Edit9->setText(s.signalLeave);
-    f.Edit10->setText(s.levelShort);
-    f.Edit11->setText(s.levelBreak);
-    f.Edit12->setText(s.levelTrigger);
-    f.Edit13->setText(s.currentLeave);
-    f.Edit20->setText(s.lineShort);
-    QCheckBox* monitor[] = {f.CheckBox1, f.CheckBox2, f.CheckBox3, f.CheckBox4};
-    for (int i = 0; i < 4; ++i)
-        monitor[i]->setChecked(s.monitor[i]);
-    QCheckBox* relay[] = {f.CheckBox5, f.CheckBox6, f.CheckBox7,
-                          f.CheckBox8, f.CheckBox9, f.CheckBox10};
-    for (int i = 0; i < 6; ++i)
-        relay[i]->setChecked(s.relay[i]);
-    f.CheckBox11->setChecked(s.boardLit);
-    f.CheckBox12->setChecked(s.boardFlash);
-    // The bars clamp a byte outside their range to the nearest end.
-    f.TrackBar1->setValue(s.flashSpeed);
-    f.TrackBar2->setValue(s.frequency);
-    f.TrackBar3->setValue(s.volume);
-}
-
 } // namespace
 
 void TForm1::readall()
@@ -123,7 +63,11 @@ void TForm1::readall()
 
     const settings::Decoded d = settings::decode(lastread);
     link::area[link::NewFirmware] = d.newFirmware ? 1 : 0;
-    showdecoded(*this, d);
+    Edit1->setText(d.firmware);
+    Edit2->setText(d.startups);
+    if (!d.deviceType.isNull())
+        Edit4->setText(d.deviceType);
+    setfields(d.fields);
     log(QStringLiteral(" Прочитано"));
 
     if (!d.newFirmware) {
@@ -147,7 +91,7 @@ void TForm1::writeall()
     }
     std::uint8_t image[settings::ImageSize];
     std::memcpy(image, lastread, settings::ImageSize);
-    settings::encode(fieldsof(*this), image);
+    settings::encode(getfields(), image);
 
     link::sendbyte(cmd::Write);
     std::uint8_t* rx = &link::area[link::Rx];

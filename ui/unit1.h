@@ -24,6 +24,7 @@ class LogMemo;
 class LogSaver;
 class OpenDialog;
 class TelemetryChart;
+namespace settings { struct Fields; }
 
 class TForm1 : public QWidget {
     Q_OBJECT
@@ -96,6 +97,9 @@ public:
     void TrackBar1Change();
     void TrackBar2Change();
     void TrackBar3Change();
+    // The values the settings controls hold, as typed, and putting values into them.
+    settings::Fields getfields() const;
+    void setfields(const settings::Fields& fields);
 
     // settings/transfer.cpp
     void readall();
