@@ -2,8 +2,6 @@
 
 #include "diagnostics/chart.h"
 #include "diagnostics/telemetry.h"
-#include "link/channel.h"
-#include "link/commands.h"
 #include "ui/controls.h"
 
 #include <QComboBox>
@@ -145,10 +143,8 @@ namespace {
 
 void poll(TForm1& f)
 {
-    link::sendbyte(cmd::Telemetry);
     // A short reply is shown as it lies: the bytes not sent keep what the last read left.
-    link::readtelemetry();
-    const auto r = telemetry::decode(&link::area[link::Rx]);
+    const auto r = telemetry::poll().readings;
     f.Edit14->setText(QString::number(r[0]));
     f.Edit15->setText(QString::number(r[1]));
     f.Edit16->setText(QString::number(r[2]));
@@ -185,9 +181,8 @@ void TForm1::Button9Click()
         return;
     }
     Timer1->stop();
-    // A reply to the last poll may still be on its way; take it off the line so that it does
-    // not answer the next command.  Its values are not shown.
-    link::readtelemetry();
+    // A reply to the last poll may still be on its way; its values are not shown.
+    telemetry::drain();
 }
 
 void TForm1::Button12Click()

@@ -1,6 +1,22 @@
 #include "diagnostics/telemetry.h"
+#include "link/channel.h"
+#include "link/commands.h"
 
 namespace telemetry {
+
+Poll poll()
+{
+    Poll p;
+    link::sendbyte(cmd::Telemetry);
+    p.got = link::readtelemetry();
+    p.readings = decode(&link::area[link::Rx]);
+    return p;
+}
+
+void drain()
+{
+    link::readtelemetry();
+}
 
 std::uint16_t reading(const std::uint8_t* reply, int n)
 {

@@ -17,6 +17,19 @@ constexpr int Power = 5;      // reading 6, the one "POWER" plots
 std::uint16_t reading(const std::uint8_t* reply, int n);
 std::array<std::uint16_t, Count> decode(const std::uint8_t* reply);
 
+// One poll of the unit: 0x10, then the 12-byte reply into the receive area.  A short reply
+// leaves the bytes it did not bring as the last read left them; `got` says how many came.
+struct Poll {
+    int got = 0;
+    std::array<std::uint16_t, Count> readings{};
+    bool complete() const { return got == ReplySize; }
+};
+Poll poll();
+
+// Takes a reply to the last poll off the line when polling stops, so that it does not answer
+// the next command.
+void drain();
+
 // What the chart plots for a reading: a tenth of it, held in single precision (the float
 // nearest to reading / 10; 500 gives exactly 50, 9 gives 0.899999976...).
 float sample(std::uint16_t reading);

@@ -62,31 +62,42 @@ void discardinput(QSerialPort& p)
         p.readAll();
 }
 
-bool openport(int index)
+Opened openport(int index)
 {
     const QString path = portname(index);
     if (path.isEmpty())
-        return false;
+        return Opened::NoPort;
     QSerialPort& p = port();
     if (p.isOpen())
         p.close();
     p.setPortName(path);
     p.clearError();
-    return p.open(QIODevice::ReadWrite);
+    if (p.open(QIODevice::ReadWrite))
+        return Opened::Ok;
+    switch (p.error()) {
+    case QSerialPort::DeviceNotFoundError:
+        return Opened::NoPort;
+    case QSerialPort::PermissionError:
+        return Opened::Busy;
+    default:
+        return Opened::Failed;
+    }
 }
 
 } // namespace
 
-void open(int index)
+Opened open(int index)
 {
-    if (!openport(index))
-        return;
+    const Opened o = openport(index);
+    if (o != Opened::Ok)
+        return o;
     QSerialPort& p = port();
     // Only these four; flow control and the rest stay as the port has them.
     p.setBaudRate(QSerialPort::Baud115200);
     p.setDataBits(QSerialPort::Data8);
     p.setParity(QSerialPort::NoParity);
     p.setStopBits(QSerialPort::OneStop);
+    return o;
 }
 
 bool isopen()
@@ -178,7 +189,7 @@ bool probe(int index)
 {
     // QSerialPort reads the line settings as part of its open: an open that succeeded is a
     // port whose settings could be read.
-    const bool present = openport(index);
+    const bool present = openport(index) == Opened::Ok;
     closeport();
     return present;
 }

@@ -27,9 +27,13 @@ constexpr int MsPerByte = 10;
 
 extern std::uint8_t area[AreaSize];
 
+// How an open went.  Busy: the device exists but another program holds it (or the user may
+// not use it); the window's log and the command line tell that apart from a silent unit.
+enum class Opened { Ok, NoPort, Busy, Failed };
+
 // Opens COM(index+1) at 115200 8N1 with the read timeout above.  An index outside 0..39 or a
-// port that cannot be opened leaves no port open; nothing is reported.
-void open(int index);
+// port that cannot be opened leaves no port open.
+Opened open(int index);
 bool isopen();
 
 // Discards whatever the unit sent that no one has read yet (a late reply), then sends the byte

@@ -1,10 +1,11 @@
 // Opening, scanning and ending the conversation with the unit.
 #include "link/channel.h"
-#include "link/commands.h"
+#include "link/session.h"
 #include "link/portnames.h"
 #include "ui/artwork.h"
 #include "ui/controls.h"
 #include "ui/application.h"
+#include "ui/formlistener.h"
 #include "ui/unit1.h"
 
 #include <QComboBox>
@@ -54,60 +55,24 @@ void TForm1::ComboBox1Change()
 
 void TForm1::Button1Click()
 {
-    using namespace link;
-    closeall();
-    open(ComboBox1->currentIndex());
-    sendbyte(cmd::End);
-    readbyte(); // ends any conversation the unit still had open
-    sendbyte(cmd::Start);
-    bool arrived = false;
-    const std::uint8_t reply = readbyte(&arrived);
-    if (arrived && reply == cmd::Accepted) {
-        area[Connected] = 1;
-        log(QString::fromUtf8(" Соединение установлено"));
-        readall();
-        Image1->setVisible(true);
+    FormListener listener(*this);
+    if (!link::connectunit(ComboBox1->currentIndex(), listener).accepted())
         return;
-    }
-    area[Connected] = 0;
-    if (arrived)
-        log(QString::fromUtf8(" Ошибка подключения: ") + QString::number(reply));
-    else
-        log(QString::fromUtf8(" Ошибка подключения: устройство не отвечает"));
-    sendbyte(cmd::End);
-    // The port stays open until the next connect, scan or exit.
+    readall();
+    Image1->setVisible(true);
 }
 
 void TForm1::Button15Click()
 {
-    using namespace link;
-    sendbyte(cmd::End);
-    readbyte();
-    area[Connected] = 0;
     if (Button8)
         Button8->setVisible(false);
     clearall();
-    closeall();
-    log(QString::fromUtf8(" Доступные порты:"));
-    int found = 0;
-    for (int n = 1; n <= PortCount; ++n) {
-        if (probe(n - 1)) {
-            logplain(QStringLiteral("\t-> COM") + QString::number(n));
-            ++found;
-        }
-    }
-    if (found == 0)
-        logplain(QString::fromUtf8("\t Доступных COM-портов нет"));
+    FormListener listener(*this);
+    link::scanports(listener);
 }
 
 void TForm1::endconnection()
 {
-    using namespace link;
-    sendbyte(cmd::End);
-    bool arrived = false;
-    const std::uint8_t reply = readbyte(&arrived);
-    if (arrived && reply == cmd::EndOk)
-        log(QString::fromUtf8(" OK"));
-    else
-        log(QString::fromUtf8(" Ошибка"));
+    FormListener listener(*this);
+    link::endunit(listener);
 }

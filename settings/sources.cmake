@@ -1,6 +1,7 @@
 target_sources(v2core PRIVATE
   settings/strtoint.h settings/strtoint.cpp
-  settings/image.h settings/image.cpp)
+  settings/image.h settings/image.cpp
+  settings/session.h settings/session.cpp)
 target_sources(v2ui PRIVATE
   settings/controls.cpp
   settings/transfer.cpp)

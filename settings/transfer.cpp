@@ -1,7 +1,10 @@
 // Moving the settings between the unit and the window: read, write, blank and factory values.
 #include "link/channel.h"
 #include "link/commands.h"
+#include "link/session.h"
 #include "settings/image.h"
+#include "settings/session.h"
+#include "ui/formlistener.h"
 #include "ui/unit1.h"
 
 #include <QCheckBox>
@@ -9,108 +12,58 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSlider>
-#include <QThread>
-
-#include <cstring>
 
 namespace {
 
-// The image as the last complete settings read delivered it.  The receive area cannot serve:
-// every later reply (a telemetry poll, a one-byte answer) lands over its first bytes, and the
-// fields the tool does not write must go back to the unit exactly as the unit sent them.
-std::uint8_t lastread[settings::ImageSize] = {};
-// Whether lastread is this unit's: a read that failed leaves nothing the tool may send back.
-bool lastreadvalid = false;
-
-// The unit takes a while to gather or store its settings; the window is not serviced meanwhile.
-constexpr unsigned long PauseMs = 1000;
-
 const QString Undetermined = QStringLiteral("Не определенно");
 const QString Blank = QStringLiteral("-- --");
-const QString ErrorTitle = QStringLiteral("Ошибка");
 
-void pause()
-{
-    QThread::msleep(PauseMs);
-}
-
+// The two serious failures: the log already has the line; the title and a box follow.
 void seriousfailure(TForm1& form, const QString& text)
 {
-    form.log(QLatin1Char(' ') + text);
-    setapptitle(ErrorTitle);
+    setapptitle(QStringLiteral("Ошибка"));
     QMessageBox box(QMessageBox::NoIcon, apptitle(), text, QMessageBox::Ok, &form);
     box.exec();
 }
+
+// Blanks the controls the moment the image has been made from them: the blank state is on
+// screen while the unit stores it.
+class WriteListener : public FormListener {
+public:
+    using FormListener::FormListener;
+    void imageready() override { form.clearall(); }
+};
 
 } // namespace
 
 void TForm1::readall()
 {
-    log(QStringLiteral(" Ждите..."));
-    link::sendbyte(cmd::Read);
-    pause();
-    const int got = link::readimage();
-    if (got < settings::ImageSize) {
-        // Whatever the receive area holds now is not the unit's settings: showing it would
-        // invite a write that sends those stale bytes to the unit as its configuration.
+    FormListener listener(*this);
+    const settings::Reading r = settings::readunit(listener);
+    if (!r.complete()) {
         clearall();
-        lastreadvalid = false;
-        log(QStringLiteral(" Нет ответа от блока"));
         return;
     }
-    std::memcpy(lastread, &link::area[link::Rx], settings::ImageSize);
-    lastreadvalid = true;
-
-    const settings::Decoded d = settings::decode(lastread);
-    link::area[link::NewFirmware] = d.newFirmware ? 1 : 0;
+    const settings::Decoded& d = r.decoded;
     Edit1->setText(d.firmware);
     Edit2->setText(d.startups);
     if (!d.deviceType.isNull())
         Edit4->setText(d.deviceType);
     setfields(d.fields);
-    log(QStringLiteral(" Прочитано"));
-
     if (!d.newFirmware) {
         // Old firmware takes its siren sound from the tool.
         if (Button8)
             Button8->setVisible(true);
-    } else if (settings::imagesum(lastread) != lastread[settings::SumIndex]) {
+    } else if (!r.sumok) {
         seriousfailure(*this, QStringLiteral("Контрольная сумма не совпадает"));
     }
 }
 
 void TForm1::writeall()
 {
-    // Everything is converted before the unit hears "S": a field that cannot go into the image
-    // raises here, and the unit is not left waiting for an image that never comes.
-    if (!lastreadvalid) {
-        // The fields the tool does not write would have to be made up (or come from another
-        // unit): write only over settings this unit has sent.
-        log(QStringLiteral(" Запись невозможна: настройки блока не прочитаны"));
-        return;
-    }
-    std::uint8_t image[settings::ImageSize];
-    std::memcpy(image, lastread, settings::ImageSize);
-    settings::encode(getfields(), image);
-
-    link::sendbyte(cmd::Write);
-    std::uint8_t* rx = &link::area[link::Rx];
-    std::memcpy(rx, image, settings::ImageSize);
-    clearall();
-    link::writeblock(rx);
-    log(QStringLiteral(" Запись настроек..."));
-    pause();
-
-    if (link::area[link::NewFirmware] == 1) {
-        // Only a "[" that arrived is a refusal; the stale byte left by silence is no answer.
-        bool arrived = false;
-        const std::uint8_t reply = link::readbyte(&arrived);
-        if (arrived && reply == cmd::Refused) {
-            seriousfailure(*this, QStringLiteral("Ошибка Записи"));
-            return;
-        }
-    }
-    log(QStringLiteral(" Записано."));
+    WriteListener listener(*this);
+    if (settings::writeunit(getfields(), listener) == settings::Written::Refused)
+        seriousfailure(*this, QStringLiteral("Ошибка Записи"));
 }
 
 void TForm1::clearall()
@@ -164,7 +117,7 @@ void TForm1::Button3Click()
 
 void TForm1::Button4Click()
 {
-    if (link::area[link::Connected] == 0)
+    if (!link::connected())
         return;
     writeall();
     // Also after a refusal: the window then shows what the unit holds, not what was typed.
@@ -175,7 +128,7 @@ void TForm1::Button4Click()
 void TForm1::Button5Click()
 {
     clearall();
-    pause();
-    if (link::area[link::Connected] == 1)
+    settings::pause();
+    if (link::connected())
         readall();
 }

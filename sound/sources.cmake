@@ -1,4 +1,5 @@
 target_sources(v2core PRIVATE
-  sound/wav.h sound/wav.cpp)
+  sound/wav.h sound/wav.cpp
+  sound/session.h sound/session.cpp)
 target_sources(v2ui PRIVATE
   sound/upload.cpp)

@@ -1,52 +1,23 @@
 // Uploading the two voice messages (PPK1, PPK2) and the siren sound into the unit.
 #include "link/channel.h"
-#include "link/commands.h"
-#include "sound/wav.h"
+#include "link/session.h"
+#include "diagnostics/telemetry.h"
+#include "sound/session.h"
+#include "ui/formlistener.h"
 #include "ui/opendialog.h"
 #include "ui/application.h"
 #include "ui/unit1.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QElapsedTimer>
-#include <QFile>
 #include <QKeyEvent>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
 
 #include <algorithm>
-#include <initializer_list>
 
 namespace {
-
-// How long each awaited byte may take before the upload gives up.  The unit answers a command
-// at once; before its "T" it may have to prepare its sound memory; a block needs 44 ms on the
-// wire at 115200 baud before its "U", and the unit then stores it before the 0xFF.  Each limit
-// is many times what a working unit needs; past it the unit has gone away.
-constexpr int ReadyMs = 1000;    // "U" after the command
-constexpr int CountsMs = 5000;   // "T" after the block counts
-constexpr int ReceivedMs = 1000; // "U" after a block
-constexpr int StoredMs = 2000;   // 0xFF after that "U"
-
-enum class Outcome { Done, Silent, LineLost, Cancelled, Closing, FileError };
-
-// Reads single bytes, dropping every other one, until the awaited byte really arrives.  The
-// stale byte that an empty read leaves in the receive area never ends the wait.
-Outcome await(std::uint8_t wanted, int limitMs)
-{
-    QElapsedTimer t;
-    t.start();
-    do {
-        bool arrived = false;
-        const std::uint8_t b = link::readbyte(&arrived);
-        if (arrived && b == wanted)
-            return Outcome::Done;
-        if (!link::isopen())
-            return Outcome::LineLost;
-    } while (t.elapsed() < limitMs);
-    return Outcome::Silent;
-}
 
 // Esc on the window asks a running upload to stop at the next block boundary.  The window
 // only sees its events between two blocks, so the request waits there.
@@ -72,69 +43,41 @@ private:
     TForm1& form_;
 };
 
-enum class Opened { Ok, Missing, Refused };
+// The progress bar and the window's events between blocks.  The block counter is shared by the
+// files of one upload; it goes back to 0 only when it reaches the file's step, and the bar
+// advances once a step.
+class UploadListener : public FormListener {
+public:
+    using FormListener::FormListener;
 
-// Opens a chosen sound file, reads its header into the file's buffer and finds its sound
-// data.  A file that cannot be taken is closed again.
-Opened openwav(QFile& file, int buffer, const QString& name, wav::Sound& sound)
-{
-    file.close();
-    if (name.isEmpty())
-        return Opened::Missing;
-    file.setFileName(name);
-    if (!file.open(QIODevice::ReadOnly))
-        return Opened::Missing;
-    file.read(reinterpret_cast<char*>(&link::area[buffer]), wav::HeaderSize);
-    sound = wav::inspect(file);
-    if (sound.problem != wav::Problem::None || !file.seek(sound.offset)) {
-        if (sound.problem == wav::Problem::None)
-            sound.problem = wav::Problem::NoData;
-        file.close();
-        return Opened::Refused;
+    void filestart(quint32 blocks) override
+    {
+        form.ProgressBar1->setValue(0);
+        step = blocks / 100;
     }
-    return Opened::Ok;
-}
 
-QString refusal(const char* sound, wav::Problem problem)
-{
-    QString why;
-    switch (problem) {
-    case wav::Problem::None:
-    case wav::Problem::NotWave:
-        why = QStringLiteral("это не звуковой файл WAV");
-        break;
-    case wav::Problem::NoData:
-        why = QStringLiteral("в нём нет звуковых данных");
-        break;
-    case wav::Problem::ShortData:
-        why = QStringLiteral("звуковых данных в нём меньше, чем указано в заголовке");
-        break;
-    case wav::Problem::TooLong:
-        why = QStringLiteral("звук длиннее 65535 блоков");
-        break;
+    void blockdone(quint32, quint32) override
+    {
+        QProgressBar* bar = form.ProgressBar1;
+        if (++counter >= step) {
+            counter = 0;
+            bar->setValue(std::min(bar->value() + 1, bar->maximum()));
+        }
+        QCoreApplication::processEvents();
     }
-    return QStringLiteral(" Файл ") + QLatin1String(sound) + QStringLiteral(" не принят: ") + why;
-}
 
-QString failure(Outcome o, const char* sound)
-{
-    switch (o) {
-    case Outcome::Silent:
-        return QStringLiteral(" Устройство не отвечает, запись прервана");
-    case Outcome::LineLost:
-        return QStringLiteral(" Связь с устройством потеряна, запись прервана");
-    case Outcome::Cancelled:
-        return QStringLiteral(" Запись прервана оператором");
-    case Outcome::Closing:
-        return QStringLiteral(" Запись прервана: программа закрывается");
-    case Outcome::FileError:
-        return QStringLiteral(" Ошибка чтения файла ") + QLatin1String(sound)
-            + QStringLiteral(", запись прервана");
-    case Outcome::Done:
-        break;
+    QString stopasked() override
+    {
+        if (!form.cancelUpload)
+            return {};
+        return form.closeAfterUpload ? QStringLiteral(" Запись прервана: программа закрывается")
+                                     : QStringLiteral(" Запись прервана оператором");
     }
-    return {};
-}
+
+private:
+    quint32 counter = 0;
+    quint32 step = 0;
+};
 
 // Nothing else may use the line during a transfer: the operation buttons go off and the poll
 // timer pauses.
@@ -148,16 +91,15 @@ void begin(TForm1& f)
     if (f.timerWasRunning) {
         f.Timer1->stop();
         // A reply to the last poll may still be on its way; it must not answer the command.
-        link::readtelemetry();
+        telemetry::drain();
     }
 }
 
-void finish(TForm1& f, bool done)
+void finish(TForm1& f, sound::Outcome o)
 {
+    const bool done = o == sound::Outcome::Done;
     f.buttonswitch(true);
     f.ProgressBar1->setValue(0);
-    link::soundfile1().close();
-    link::soundfile2().close();
     f.uploading = false;
     f.cancelUpload = false;
     const bool closing = f.closeAfterUpload;
@@ -165,56 +107,40 @@ void finish(TForm1& f, bool done)
     // A window being closed does not wait for the read-back.
     if (done && !closing)
         f.Button5Click();
-    if (f.timerWasRunning && f.Timer1)
+    // After a stopped upload the unit may still take bytes as sound: no poll goes out to it.
+    if (done && f.timerWasRunning && f.Timer1)
         f.Timer1->start();
     f.timerWasRunning = false;
     if (closing)
         QTimer::singleShot(0, &f, [&f] { f.close(); });
 }
 
-Outcome handshake(std::uint8_t command, std::initializer_list<quint32> counts)
+// Asks for the file of one sound and opens it; false (with the reason logged) when there is
+// nothing to upload.
+bool choose(TForm1& f, sound::Which which, wav::Sound& sound)
 {
-    link::sendbyte(command);
-    const Outcome o = await(cmd::Ready, ReadyMs);
-    if (o != Outcome::Done)
-        return o;
-    for (quint32 c : counts) {
-        link::sendbyte(std::uint8_t(c >> 8));
-        link::sendbyte(std::uint8_t(c));
+    const QString name = sound::soundname(which);
+    f.log(QStringLiteral(" Открытие ") + name);
+    // A cancel means no upload: the name the dialog still holds is an earlier choice, and the
+    // unit must not get a sound the operator has just declined.
+    if (!f.OpenDialog1->Execute(&f)) {
+        f.log(QStringLiteral(" Файл ") + name + QStringLiteral(" не выбран"));
+        return false;
     }
-    return await(cmd::CountsOk, CountsMs);
-}
-
-// Sends the blocks of one file, each acknowledged.  The block counter is shared by the files of
-// one upload.  `last`: no blocks follow this file's, so a stop asked for after its final block
-// comes too late to save anything.
-Outcome sendblocks(TForm1& f, QFile& file, int buffer, quint32 count, bool last,
-                   quint32& counter, const QString& title)
-{
-    QProgressBar* bar = f.ProgressBar1;
-    bar->setValue(0);
-    const quint32 step = count / 100;
-    f.log(title);
-    std::uint8_t* block = &link::area[buffer];
-    for (quint32 i = 0; i < count; ++i) {
-        if (file.read(reinterpret_cast<char*>(block), wav::BlockSize) != wav::BlockSize)
-            return Outcome::FileError;
-        link::writeblock(block);
-        Outcome o = await(cmd::Ready, ReceivedMs);
-        if (o == Outcome::Done)
-            o = await(cmd::Stored, StoredMs);
-        if (o != Outcome::Done)
-            return o;
-        ++counter;
-        if (counter >= step) {
-            counter = 0;
-            bar->setValue(std::min(bar->value() + 1, bar->maximum()));
-        }
-        QCoreApplication::processEvents();
-        if (f.cancelUpload && !(last && i + 1 == count))
-            return f.closeAfterUpload ? Outcome::Closing : Outcome::Cancelled;
+    switch (sound::openwav(which, f.OpenDialog1->FileName, sound)) {
+    case sound::Opened::Missing:
+        if (which == sound::Which::Siren)
+            f.logplain(sound::missingtext(which));
+        else
+            f.log(sound::missingtext(which));
+        return false;
+    case sound::Opened::Refused:
+        f.log(sound::refusaltext(which, sound.problem));
+        return false;
+    case sound::Opened::Ok:
+        break;
     }
-    return Outcome::Done;
+    return true;
 }
 
 } // namespace
@@ -254,108 +180,32 @@ void TForm1::buttonswitch(bool enabled)
 
 void TForm1::Button6Click()
 {
-    using namespace link;
-    if (area[Connected] == 0 || uploading)
+    if (!link::connected() || uploading)
         return;
-    log(QStringLiteral(" Открытие PPK1.WAV"));
     OpenDialog1->InitialDir = QDir::currentPath();
-    // A cancel means no upload: the name the dialog still holds is an earlier choice, and the
-    // unit must not get a sound the operator has just declined.
-    if (!OpenDialog1->Execute(this)) {
-        log(QStringLiteral(" Файл PPK1.WAV не выбран"));
-        return;
-    }
     wav::Sound first, second;
-    switch (openwav(soundfile1(), Sound1, OpenDialog1->FileName, first)) {
-    case Opened::Missing:
-        log(QStringLiteral(" Файл PPK1.WAV не найден"));
+    if (!choose(*this, sound::Which::Ppk1, first))
         return;
-    case Opened::Refused:
-        log(refusal("PPK1.WAV", first.problem));
-        return;
-    case Opened::Ok:
-        break;
-    }
-
-    log(QStringLiteral(" Открытие PPK2.WAV"));
-    if (!OpenDialog1->Execute(this)) {
-        soundfile1().close();
-        log(QStringLiteral(" Файл PPK2.WAV не выбран"));
+    if (!choose(*this, sound::Which::Ppk2, second)) {
+        link::soundfile1().close(); // not held until the next connect
         return;
     }
-    switch (openwav(soundfile2(), Sound2, OpenDialog1->FileName, second)) {
-    case Opened::Missing:
-        soundfile1().close(); // not held until the next connect
-        log(QStringLiteral(" Файл PPK2.wav не найден"));
-        return;
-    case Opened::Refused:
-        soundfile1().close();
-        log(refusal("PPK2.WAV", second.problem));
-        return;
-    case Opened::Ok:
-        break;
-    }
-
     EscapeWatch escape(*this);
     begin(*this);
-    log(QStringLiteral(" Соединение с устройством..."));
-    Outcome o = handshake(cmd::Messages, {first.blocks, second.blocks});
-    const char* failed = "PPK1.WAV";
-    if (o == Outcome::Done) {
-        log(QStringLiteral(" Успешно"));
-        quint32 counter = 0;
-        o = sendblocks(*this, soundfile1(), Sound1, first.blocks, second.blocks == 0, counter,
-                       QStringLiteral(" Запись PPK1"));
-        if (o == Outcome::Done) {
-            log(QStringLiteral(" Записано"));
-            failed = "PPK2.WAV";
-            o = sendblocks(*this, soundfile2(), Sound2, second.blocks, true, counter,
-                           QStringLiteral(" Запись PPK2"));
-            if (o == Outcome::Done)
-                log(QStringLiteral(" Записано"));
-        }
-    }
-    if (o != Outcome::Done)
-        log(failure(o, failed));
-    finish(*this, o == Outcome::Done);
+    UploadListener listener(*this);
+    finish(*this, sound::uploadmessages(first, second, listener));
 }
 
 void TForm1::Button8Click()
 {
-    using namespace link;
-    if (area[Connected] == 0 || uploading)
+    if (!link::connected() || uploading)
         return;
-    log(QStringLiteral(" Открытие SIREN.WAV"));
     OpenDialog1->InitialDir = QDir::currentPath();
-    if (!OpenDialog1->Execute(this)) {
-        log(QStringLiteral(" Файл SIREN.WAV не выбран"));
-        return;
-    }
     wav::Sound siren;
-    switch (openwav(soundfile1(), Sound1, OpenDialog1->FileName, siren)) {
-    case Opened::Missing:
-        logplain(QStringLiteral("Файл SIREN.wav не найден"));
+    if (!choose(*this, sound::Which::Siren, siren))
         return;
-    case Opened::Refused:
-        log(refusal("SIREN.WAV", siren.problem));
-        return;
-    case Opened::Ok:
-        break;
-    }
-
     EscapeWatch escape(*this);
     begin(*this);
-    log(QStringLiteral(" Соединение с устройством ..."));
-    Outcome o = handshake(cmd::Siren, {siren.blocks});
-    if (o == Outcome::Done) {
-        log(QStringLiteral(" Успешно"));
-        quint32 counter = 0;
-        o = sendblocks(*this, soundfile1(), Sound1, siren.blocks, true, counter,
-                        QStringLiteral(" Запись SIREN"));
-        if (o == Outcome::Done)
-            log(QStringLiteral(" Успешно"));
-    }
-    if (o != Outcome::Done)
-        log(failure(o, "SIREN.WAV"));
-    finish(*this, o == Outcome::Done);
+    UploadListener listener(*this);
+    finish(*this, sound::uploadsiren(siren, listener));
 }

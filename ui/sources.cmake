@@ -10,4 +10,5 @@ target_sources(v2ui PRIVATE
   ui/opendialog.h ui/opendialog.cpp
   ui/artwork.h ui/artwork.cpp
   ui/controls.h
+  ui/formlistener.h
   ui/hints.cpp)

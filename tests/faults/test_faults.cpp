@@ -255,7 +255,11 @@ private slots:
         QVERIFY(button->isVisible());
         QTest::mouseClick(button, Qt::LeftButton);
         const QStringList added = untimed(linesFrom(*form, from));
-        QVERIFY2(!added.isEmpty() && added.last() == logged, qPrintable(added.join(QLatin1Char('|'))));
+        // The reason, then the word that the unit must be connected again.
+        QVERIFY2(added.size() >= 2 && added.mid(added.size() - 2)
+                     == QStringList({logged, QString::fromUtf8(" Связь с устройством прервана, переподключите блок")}),
+                 qPrintable(added.join(QLatin1Char('|'))));
+        QCOMPARE(link::area[link::Connected], std::uint8_t(0));
         // Stopped for good: nothing more sent, no read-back, the window usable again, the
         // files closed.
         const std::size_t sent = unit->received().size();

@@ -2,6 +2,7 @@
 // with the window driven as the operator drives it: the buttons, the file dialog, Esc, the
 // port list and the window's close button in the middle of a transfer.
 #include "link/channel.h"
+#include "link/session.h"
 #include "link/commands.h"
 #include "settings/image.h"
 #include "tests/sound/wavfile.h"
@@ -34,6 +35,7 @@ namespace {
 
 constexpr int Siren = 2; // the unit's sound index of the siren
 constexpr int OldFirmware = 40;
+const QString Reconnect = QStringLiteral(" Связь с устройством прервана, переподключите блок");
 
 Bytes bytes(const QByteArray& a)
 {
@@ -75,6 +77,7 @@ private slots:
     void settingsReadBackAfterSuccess();
     void telemetryTimerPausedAndResumed_data();
     void telemetryTimerPausedAndResumed();
+    void stoppedUploadLeavesPollsOff();
     void nothingElseCanStartMidUpload();
 
 private:
@@ -91,6 +94,7 @@ private:
     // Runs `act` once, between two blocks, as soon as the unit has this many blocks.
     void duringUpload(int afterBlocks, std::function<void()> act);
     void verifyIdleAfterwards();
+    void verifyBrokenOff(const QStringList& log, const QString& why);
     QList<QPushButton*> operationButtons() const;
 };
 
@@ -160,6 +164,26 @@ void TestUpload::verifyIdleAfterwards()
     QCOMPARE(form->ProgressBar1->value(), 0);
     QVERIFY(!link::soundfile1().isOpen());
     QVERIFY(!link::soundfile2().isOpen());
+}
+
+// After an upload that stopped halfway the unit may still take bytes as sound: the tool says so
+// right after the reason, counts as not connected, and "Запись", "Читать" and both uploads send
+// it nothing until the operator connects again.
+void TestUpload::verifyBrokenOff(const QStringList& log, const QString& why)
+{
+    QCOMPARE(log.mid(log.size() - 2), (QStringList{why, Reconnect}));
+    QVERIFY(!link::connected());
+    const std::size_t sent = unit->received().size();
+    const int dialogs = modals->dialogs;
+    // A field the operator changed meanwhile must not reach the unit either.
+    form->Edit5->setText(QStringLiteral("7"));
+    for (QPushButton* b : {form->Button4, form->Button5, form->Button6, form->Button8}) {
+        b->setVisible(true);
+        QTest::mouseClick(b, Qt::LeftButton);
+    }
+    QCOMPARE(modals->dialogs, dialogs);
+    QTest::qWait(50);
+    QCOMPARE(unit->received().size(), sent);
 }
 
 void TestUpload::controlsAtTheirPlaces()
@@ -495,7 +519,6 @@ void TestUpload::unitFailsMidUpload()
     const QStringList log = upload(form->Button8, {f});
     QVERIFY2(t.elapsed() < limitMs + 1500, qPrintable(QString::number(t.elapsed())));
 
-    QCOMPARE(log.last(), line);
     QVERIFY(!log.contains(QStringLiteral(" Ждите..."))); // no read-back from a unit gone astray
     QCOMPARE(int(unit->sound(Siren).size()), stored * 512);
     verifyIdleAfterwards();
@@ -506,6 +529,7 @@ void TestUpload::unitFailsMidUpload()
     QVERIFY(sent <= std::size_t(3 + (stored + 1) * 512));
     QTest::qWait(300);
     QCOMPARE(unit->received().size(), sent);
+    verifyBrokenOff(log, line);
 }
 
 void TestUpload::slowUnitIsWaitedFor()
@@ -536,7 +560,6 @@ void TestUpload::escapeStopsAtABlockBoundary()
     const QStringList log = upload(form->Button8, {wavfile("s.wav", canonical(sound(300 * 512)))});
 
     QVERIFY(barMidway > 0 && barMidway < 100);
-    QCOMPARE(log.last(), QStringLiteral(" Запись прервана оператором"));
     const int stored = int(unit->sound(Siren).size());
     QVERIFY2(stored >= 60 * 512 && stored < 300 * 512, qPrintable(QString::number(stored)));
     QCOMPARE(stored % 512, 0);
@@ -546,6 +569,7 @@ void TestUpload::escapeStopsAtABlockBoundary()
     verifyIdleAfterwards();
     QTest::qWait(100);
     QCOMPARE(int(unit->received().size()), 3 + stored);
+    verifyBrokenOff(log, QStringLiteral(" Запись прервана оператором"));
 }
 
 void TestUpload::closingStopsCleanlyThenCloses()
@@ -569,8 +593,12 @@ void TestUpload::closingStopsCleanlyThenCloses()
     const QStringList after = fixture::untimed(fixture::lines(*form));
     const int cancel = int(after.indexOf(QStringLiteral(" Запись прервана: программа закрывается")));
     QVERIFY(cancel >= 0);
-    QCOMPARE(after.value(cancel + 1), QStringLiteral(" Выход..."));
+    QCOMPARE(after.mid(cancel + 1, 2), (QStringList{Reconnect, " Выход..."}));
     QVERIFY(!after.mid(cancel).contains(QStringLiteral(" Ждите..."))); // no read-back
+    // No "Z" at exit either: the unit would take it as sound.
+    QVERIFY(!after.mid(cancel).contains(QStringLiteral(" OK")));
+    QVERIFY(!after.mid(cancel).contains(QStringLiteral(" Ошибка")));
+    QCOMPARE(int(unit->received().size()), 5 + stored);
     const QString saved = QStringDecoder("windows-1251").decode(fixture::readFile(scratch->file("log.txt")));
     QVERIFY(saved.contains(QStringLiteral(" Запись прервана: программа закрывается\r\n")));
     QVERIFY(saved.contains(QStringLiteral("-----------------------\n")));
@@ -642,6 +670,27 @@ void TestUpload::telemetryTimerPausedAndResumed()
     const bool polledAgain = std::find(got.begin() + at + std::ptrdiff_t(expected.size()), got.end(),
                                        cmd::Telemetry) != got.end();
     QCOMPARE(polledAgain, cycling);
+}
+
+void TestUpload::stoppedUploadLeavesPollsOff()
+{
+    sim::Config c;
+    c.firmware = OldFirmware;
+    c.blockWorkMs = 2;
+    connectUnit(c);
+    QTest::mouseClick(form->Button11, Qt::LeftButton);
+    QTest::keyClick(form->TrackBar4, Qt::Key_Home); // a poll every 100 ms
+    QTest::mouseClick(form->Button9, Qt::LeftButton);
+    QTRY_VERIFY(!unit->received().empty());
+    duringUpload(20, [&] { QTest::keyClick(form.get(), Qt::Key_Escape); });
+    const QStringList log = upload(form->Button8, {wavfile("s.wav", canonical(sound(300 * 512)))});
+
+    // The unit still expects sound: a poll's 0x10 would land in it as a piece of the siren.
+    QVERIFY(!form->Timer1->isActive());
+    const std::size_t sent = unit->received().size();
+    QTest::qWait(350);
+    QCOMPARE(unit->received().size(), sent);
+    verifyBrokenOff(log, QStringLiteral(" Запись прервана оператором"));
 }
 
 void TestUpload::nothingElseCanStartMidUpload()
