@@ -439,6 +439,19 @@ private slots:
         QCOMPARE(w.memo->topline(), w.memo->verticalScrollBar()->maximum());
         QVERIFY(w.memo->topline() > top);
         QCOMPARE(w.copied(), expected);
+
+        // Holding the scroll bar's thumb (at the bottom, above the down arrow) holds the view too.
+        QScrollBar* bar = w.memo->verticalScrollBar();
+        const QPoint thumb(bar->width() / 2, bar->height() - bar->width() - 4);
+        const qsizetype held = w.memo->topline();
+        QTest::mousePress(bar, Qt::LeftButton, {}, thumb);
+        QVERIFY(bar->isSliderDown());
+        w.form.log(QString::fromUtf8(" Ждите..."));
+        QCOMPARE(w.memo->topline(), held);
+        QTest::mouseRelease(bar, Qt::LeftButton, {}, thumb);
+        w.form.log(QString::fromUtf8(" Ждите..."));
+        QCOMPARE(w.memo->topline(), w.memo->verticalScrollBar()->maximum());
+        QVERIFY(w.memo->topline() > held);
     }
 
     void dragPastTheEdgesScrolls()
