@@ -70,11 +70,27 @@ char16_t tochar(unsigned char b)
     return tables().to[b];
 }
 
+void tochars(const unsigned char* b, qsizetype n, char16_t* out)
+{
+    const char16_t* to = tables().to;
+    for (qsizetype k = 0; k < n; ++k)
+        out[k] = to[b[k]];
+}
+
 bool tobyte(char16_t c, unsigned char* b)
 {
     const Tables& t = tables();
     *b = t.from[c];
     return t.has[c];
+}
+
+QStringView linebreak()
+{
+#ifdef Q_OS_WIN
+    return u"\r\n";
+#else
+    return u"\n";
+#endif
 }
 
 } // namespace codepage

@@ -13,7 +13,13 @@ QStringEncoder encoder();
 // one byte a character, through these tables.
 bool singlebyte();
 char16_t tochar(unsigned char b);
+// The same for n bytes at once.
+void tochars(const unsigned char* b, qsizetype n, char16_t* out);
 // False when the character has no byte in the page.
 bool tobyte(char16_t c, unsigned char* b);
+
+// The line break of the system's plain text (CR LF on Windows, LF elsewhere): what joins the
+// log's lines when they leave the tool as text.
+QStringView linebreak();
 
 } // namespace codepage

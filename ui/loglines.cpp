@@ -12,10 +12,37 @@ QString LogLines::line(qsizetype i) const
         return charsof(i).toString();
     const qsizetype from = starts_[size_t(i)];
     QString s(end(i) - from, Qt::Uninitialized);
-    char16_t* d = reinterpret_cast<char16_t*>(s.data());
-    for (qsizetype k = 0; k < s.size(); ++k)
-        d[k] = codepage::tochar(static_cast<unsigned char>(bytes_[from + k]));
+    codepage::tochars(reinterpret_cast<const unsigned char*>(bytes_.constData()) + from, s.size(),
+                      reinterpret_cast<char16_t*>(s.data()));
     return s;
+}
+
+QString LogLines::text(qsizetype from, qsizetype fromcol, qsizetype to, qsizetype tocol, QStringView brk) const
+{
+    if (from > to || (from == to && fromcol >= tocol))
+        return QString();
+    const qsizetype first = starts_[size_t(from)] + fromcol;
+    const qsizetype last = starts_[size_t(to)] + tocol;
+    const qsizetype gap = wide_ ? 0 : 2; // the CR LF kept after each narrow line
+    QString out(last - first - (to - from) * (gap - brk.size()), Qt::Uninitialized);
+    char16_t* d = reinterpret_cast<char16_t*>(out.data());
+    const char16_t* b = brk.utf16();
+    for (qsizetype i = from; i <= to; ++i) {
+        const qsizetype s = i == from ? first : starts_[size_t(i)];
+        const qsizetype e = i == to ? last : end(i);
+        if (wide_) {
+            std::memcpy(d, text_.constData() + s, size_t(e - s) * sizeof(char16_t));
+            d += e - s;
+        } else {
+            codepage::tochars(reinterpret_cast<const unsigned char*>(bytes_.constData()) + s, e - s, d);
+            d += e - s;
+        }
+        if (i < to)
+            for (qsizetype k = 0; k < brk.size(); ++k)
+                *d++ = b[k];
+    }
+    Q_ASSERT(d == reinterpret_cast<char16_t*>(out.data()) + out.size());
+    return out;
 }
 
 void LogLines::widen()

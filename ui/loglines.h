@@ -15,6 +15,10 @@ public:
 
     qsizetype count() const { return qsizetype(starts_.size()) - 1; }
     QString line(qsizetype i) const;
+    qsizetype length(qsizetype i) const { return end(i) - starts_[size_t(i)]; }
+    // The text from column `fromcol` of line `from` to column `tocol` of line `to`, the lines
+    // joined by `brk`: one pass and one allocation, however many lines it spans.
+    QString text(qsizetype from, qsizetype fromcol, qsizetype to, qsizetype tocol, QStringView brk) const;
     void add(QStringView line);
     void removelast();
     void clear();
