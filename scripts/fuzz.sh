@@ -18,7 +18,7 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-10}
 shift $(( $# > 0 ? 1 : 0 ))
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(fuzz_strtoint fuzz_image fuzz_wav fuzz_logfile)
+[ ${#targets[@]} -gt 0 ] || targets=(fuzz_strtoint fuzz_image fuzz_wav fuzz_logfile fuzz_settingsfile)
 out=$here/build-fuzz
 
 cmake -S "$here/tests/fuzz" -B "$out" -G Ninja -DCMAKE_CXX_COMPILER=clang++ >/dev/null

@@ -1,0 +1,73 @@
+#pragma once
+// Settings files: the writable fields of the settings image as an INI file in UTF-8, for an
+// engineer to keep, compare and edit in any text editor, and for QSettings (INI format) to read.
+//
+//     [settings]
+//     ; Сеть ВИРЕЛАН2 / Адрес в сети
+//     address=1
+//     ...
+//     [unit]
+//     firmware=5.14
+//     ...
+//
+// Under [settings] every writable field has its key, a decimal number (flags 0 or 1), with a
+// comment line above it naming the window's frame and the control's caption.  [unit] records
+// what the unit reported at the last good read; it is information only and is never sent.
+// A file may name only some keys: the others keep the values they had.  No widgets here.
+#include "settings/image.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QList>
+#include <QString>
+
+#include <optional>
+#include <stdexcept>
+#include <utility>
+
+namespace settings {
+
+// A settings file, or one KEY=VALUE, that cannot be taken.  message() (what() in UTF-8) is in
+// the window's language and names the file, the key and the value; nothing has been applied.
+class FileError : public std::runtime_error {
+public:
+    explicit FileError(const QString& message);
+    QString message() const;
+};
+
+// What the unit reported at the last good read: a record for the acceptance papers.
+struct UnitInfo {
+    QString firmware; // as Edit1 shows it
+    QString type;     // as Edit4 shows it
+    QString startups; // as Edit2 shows it
+    QString port;     // the port's name in the list, e.g. COM3
+    QDateTime readAt; // written in ISO 8601 with its offset from UTC
+};
+
+// The file's bytes: UTF-8 without a byte-order mark, keys in the order of the image.  Every
+// number field is converted and range-checked as "Запись" does it, and the first that fails
+// raises the same ConvertError.  The bars are written where the window's bars would stand.
+// Without unit the [unit] section is left out.
+QByteArray filetext(const Fields& fields, const std::optional<UnitInfo>& unit = std::nullopt);
+
+// filetext() written to path through QSaveFile: an earlier file is replaced only once the new
+// one is whole.  Raises ConvertError (nothing written) or FileError (the file cannot be
+// written; an earlier one stays as it was).
+void savefile(const QString& path, const Fields& fields,
+              const std::optional<UnitInfo>& unit = std::nullopt);
+
+// fields with the [settings] keys of the file at path applied; the keys the file does not name
+// keep their values.  Each value goes through the window's integer conversion (so "$1F" works)
+// and must lie in its field's range.  A missing or unreadable file, a line that is not
+// KEY=VALUE, a key outside the table, a value that is not a number or is out of range raises
+// FileError, and nothing is applied.  [unit] is not read.
+Fields loadfile(const QString& path, const Fields& fields);
+
+// fields with one "KEY=VALUE" applied (the command line's --set), with the checks of loadfile.
+Fields setkey(const Fields& fields, const QString& assignment);
+
+// Every key with the number a file written from fields would carry, in the file's order.
+// Raises ConvertError as filetext() does.
+QList<std::pair<QString, int>> keyvalues(const Fields& fields);
+
+} // namespace settings
