@@ -2,6 +2,7 @@
 #include "link/channel.h"
 #include "link/session.h"
 #include "link/portnames.h"
+#include "settings/session.h"
 #include "ui/artwork.h"
 #include "ui/controls.h"
 #include "ui/application.h"
@@ -67,6 +68,9 @@ void TForm1::Button15Click()
     if (Button8)
         Button8->setVisible(false);
     clearall();
+    // The blanked controls no longer hold what the last unit sent: a settings file saved from
+    // them must not record that unit.
+    settings::forget();
     FormListener listener(*this);
     link::scanports(listener);
 }

@@ -1,6 +1,7 @@
 #include "settings/session.h"
 #include "link/channel.h"
 #include "link/commands.h"
+#include "link/portnames.h"
 #include "link/session.h"
 
 #include <QThread>
@@ -58,6 +59,18 @@ const Reading* lastgood()
 void forget()
 {
     last.reset();
+}
+
+UnitInfo unitinfo(const Reading& r)
+{
+    UnitInfo u;
+    u.firmware = r.decoded.firmware;
+    u.type = r.decoded.deviceType.isNull() ? QString::number(r.image[DeviceTypeIndex])
+                                           : r.decoded.deviceType;
+    u.startups = r.decoded.startups;
+    u.port = r.port >= 0 ? link::comname(r.port) : QString();
+    u.readAt = r.at;
+    return u;
 }
 
 Written writeunit(const Fields& fields, link::Listener& listener)

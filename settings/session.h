@@ -4,6 +4,7 @@
 // and a write goes only over settings this unit has sent.
 #include "link/listener.h"
 #include "settings/image.h"
+#include "settings/settingsfile.h"
 
 #include <QDateTime>
 
@@ -32,6 +33,10 @@ Reading readunit(link::Listener& listener);
 const Reading* lastgood();
 // Forgets it: a new conversation may be with another unit.
 void forget();
+
+// What a settings file records of the unit a read came from.  A device type without a name is
+// recorded by its code.
+UnitInfo unitinfo(const Reading& reading);
 
 enum class Written { Done, Refused, NotRead };
 

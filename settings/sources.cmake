@@ -5,4 +5,5 @@ target_sources(v2core PRIVATE
   settings/settingsfile.h settings/settingsfile.cpp)
 target_sources(v2ui PRIVATE
   settings/controls.cpp
-  settings/transfer.cpp)
+  settings/transfer.cpp
+  settings/filemenu.cpp)

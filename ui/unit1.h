@@ -101,6 +101,10 @@ public:
     settings::Fields getfields() const;
     void setfields(const settings::Fields& fields);
 
+    // settings/filemenu.cpp: settings files, from the context menu of the window's background
+    void savesettings();
+    void loadsettings();
+
     // settings/transfer.cpp
     void readall();
     void writeall();
@@ -139,6 +143,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void changeEvent(QEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
+    void contextMenuEvent(QContextMenuEvent* e) override; // settings/filemenu.cpp
 
 private:
     // Each subsystem builds its own controls; the constructor calls these in this order.

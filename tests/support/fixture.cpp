@@ -92,6 +92,13 @@ void Modals::poll()
         return;
     }
     if (auto* dlg = qobject_cast<QFileDialog*>(w)) {
+        if (accepted_ == dlg) {
+            // Still open after its answer was accepted: the dialog asked a question (replace
+            // the file?) whose default answer kept it open.  The operator gives up.
+            accepted_ = nullptr;
+            dlg->reject();
+            return;
+        }
         if (dialog_ != dlg) {
             dialog_ = dlg;
             tries_ = 0;
@@ -118,7 +125,10 @@ void Modals::poll()
         if (dlg->selectedFiles() != QStringList{wanted} && ++tries_ < 100)
             return;
         files.pop_front();
-        QMetaObject::invokeMethod(dlg, "accept");
+        // Queued: a question the dialog asks on accepting is a modal of its own, and this
+        // timer must be free to answer it.
+        accepted_ = dlg;
+        QMetaObject::invokeMethod(dlg, "accept", Qt::QueuedConnection);
     }
 }
 

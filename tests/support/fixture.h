@@ -53,6 +53,7 @@ public:
 private:
     QTimer timer_;
     QPointer<QWidget> dialog_; // the file dialog being answered
+    QPointer<QWidget> accepted_; // the file dialog whose answer went in last
     int tries_ = 0;
     void poll();
 };

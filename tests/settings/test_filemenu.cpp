@@ -1,0 +1,240 @@
+// Settings files from the window: the background's context menu saves the controls' values and
+// loads a file's values into them, sending nothing to the unit.
+#include "link/session.h"
+#include "settings/image.h"
+#include "settings/settingsfile.h"
+#include "tests/support/fixture.h"
+
+#include <QCheckBox>
+#include <QContextMenuEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QSlider>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+constexpr int Com = 2;
+
+const QString SaveItem = QStringLiteral("Сохранить настройки в файл...");
+const QString LoadItem = QStringLiteral("Загрузить настройки из файла...");
+
+struct Desk {
+    fixture::Scratch scratch;
+    std::unique_ptr<sim::Unit> unit;
+    fixture::Modals modals;
+    std::unique_ptr<TForm1> form;
+
+    Desk()
+    {
+        unit = fixture::unitOn(Com);
+        form = std::make_unique<TForm1>();
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+    }
+    ~Desk() { form.reset(); }
+
+    // Right-clicks `target` at its centre and picks `item` from the menu that opens; returns
+    // the menu's items, empty when no menu opened.
+    QStringList rightclick(QWidget* target, const QString& item = {})
+    {
+        QStringList items;
+        QTimer::singleShot(50, [&] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (!menu)
+                return;
+            QAction* pick = nullptr;
+            for (QAction* a : menu->actions()) {
+                items << a->text();
+                if (a->text() == item)
+                    pick = a;
+            }
+            if (pick)
+                QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(pick).center());
+            else
+                menu->close();
+        });
+        const QPoint at = target->rect().center();
+        QContextMenuEvent e(QContextMenuEvent::Mouse, at, target->mapToGlobal(at));
+        QApplication::sendEvent(target, &e);
+        QTest::qWait(100);
+        return items;
+    }
+
+    int loglength() const { return int(form->Memo1->count()); }
+    QStringList logsince(int from) const { return fixture::untimed(fixture::linesFrom(*form, from)); }
+};
+
+QByteArray readall(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+} // namespace
+
+class TestFileMenu : public QObject {
+    Q_OBJECT
+private slots:
+    void menuOnTheBackgroundOnly();
+    void saveAfterReadRecordsTheUnit();
+    void loadPutsValuesAndSendsNothing();
+    void loadThenSaveGivesTheSameFile();
+    void badFileChangesNoControl();
+    void badFieldSavesNothing();
+    void overwriteIsAskedFirst();
+};
+
+void TestFileMenu::menuOnTheBackgroundOnly()
+{
+    Desk d;
+    const QStringList both{SaveItem, LoadItem};
+    // A frame's title and the frame itself are background.
+    QCOMPARE(d.rightclick(d.form->Label15), both);
+    QCOMPARE(d.rightclick(d.form->Bevel2), both);
+    // A control is not.
+    QCOMPARE(d.rightclick(d.form->Button4), QStringList());
+    QCOMPARE(d.rightclick(d.form->CheckBox5), QStringList());
+    QCOMPARE(d.rightclick(d.form->TrackBar3), QStringList());
+}
+
+void TestFileMenu::saveAfterReadRecordsTheUnit()
+{
+    Desk d;
+    fixture::connectWindow(*d.form, *d.unit, Com);
+    d.form->Edit5->setText(QStringLiteral("$1F")); // the window's own forms are taken
+    const QString path = d.scratch.file(QStringLiteral("unit.ini"));
+    d.modals.files = {path};
+    const int from = d.loglength();
+    d.rightclick(d.form->Label15, SaveItem);
+
+    QCOMPARE(d.modals.dialogs, 1);
+    QCOMPARE(d.logsince(from), QStringList{QStringLiteral(" Настройки сохранены в файл ")
+                                           + QDir::toNativeSeparators(path)});
+    QSettings ini(path, QSettings::IniFormat);
+    QCOMPARE(ini.value(QStringLiteral("settings/address")).toString(), QStringLiteral("31"));
+    QCOMPARE(ini.value(QStringLiteral("settings/zone")).toString(), d.form->Edit6->text());
+    QCOMPARE(ini.value(QStringLiteral("unit/port")).toString(), QStringLiteral("COM2"));
+    QCOMPARE(ini.value(QStringLiteral("unit/firmware")).toString(), d.form->Edit1->text());
+    QCOMPARE(ini.value(QStringLiteral("unit/type")).toString(), d.form->Edit4->text());
+    const QDateTime at = QDateTime::fromString(ini.value(QStringLiteral("unit/read_at")).toString(), Qt::ISODate);
+    QVERIFY(at.isValid());
+    QVERIFY(qAbs(at.secsTo(QDateTime::currentDateTime())) < 60);
+    QVERIFY(d.unit->received().empty()); // saving talks to nobody
+}
+
+void TestFileMenu::loadPutsValuesAndSendsNothing()
+{
+    Desk d;
+    fixture::connectWindow(*d.form, *d.unit, Com);
+    const QString path = d.scratch.file(QStringLiteral("zone.ini"));
+    fixture::writeFile(path, "[settings]\n; a partial file\naddress=12\nzone=$A\nrelay_siren=0\nvolume=3\n");
+    const QString edit7 = d.form->Edit7->text();
+    d.modals.files = {path};
+    const int from = d.loglength();
+    d.rightclick(d.form->Bevel3, LoadItem);
+
+    QCOMPARE(d.logsince(from), QStringList{QStringLiteral(" Настройки загружены из файла ")
+                                           + QDir::toNativeSeparators(path)});
+    QCOMPARE(d.form->Edit5->text(), QStringLiteral("12"));
+    QCOMPARE(d.form->Edit6->text(), QStringLiteral("10"));
+    QVERIFY(!d.form->CheckBox10->isChecked());
+    QCOMPARE(d.form->TrackBar3->value(), 3);
+    QCOMPARE(d.form->Edit7->text(), edit7); // not named: kept
+    QTest::qWait(50);
+    QVERIFY(d.unit->received().empty());
+    QVERIFY(link::connected());
+}
+
+void TestFileMenu::loadThenSaveGivesTheSameFile()
+{
+    Desk d; // no unit read: the file has no [unit] section
+    settings::Fields f;
+    f.address = QStringLiteral("5");
+    f.zone = QStringLiteral("2");
+    f.boardDrift = QStringLiteral("30");
+    f.lineDrift = QStringLiteral("20");
+    f.signalLeave = QStringLiteral("1000");
+    f.levelShort = QStringLiteral("3500");
+    f.levelBreak = QStringLiteral("700");
+    f.levelTrigger = QStringLiteral("2900");
+    f.currentLeave = QStringLiteral("50");
+    f.lineShort = QStringLiteral("65535");
+    f.relay[1] = f.relay[4] = true;
+    f.monitor[3] = true;
+    f.boardFlash = true;
+    f.flashSpeed = 20;
+    f.frequency = 0;
+    f.volume = 16;
+    const QByteArray text = settings::filetext(f);
+    const QString in = d.scratch.file(QStringLiteral("in.ini"));
+    const QString out = d.scratch.file(QStringLiteral("out.ini"));
+    fixture::writeFile(in, text);
+    d.modals.files = {in};
+    d.rightclick(d.form->Label15, LoadItem);
+    d.modals.files = {out};
+    d.rightclick(d.form->Label15, SaveItem);
+    QCOMPARE(readall(out), text);
+}
+
+void TestFileMenu::badFileChangesNoControl()
+{
+    Desk d;
+    fixture::connectWindow(*d.form, *d.unit, Com);
+    const QString path = d.scratch.file(QStringLiteral("bad.ini"));
+    // The first key is good; the file as a whole is refused.
+    fixture::writeFile(path, "[settings]\naddress=9\nvolume=40\n");
+    const QString address = d.form->Edit5->text();
+    const int volume = d.form->TrackBar3->value();
+    d.modals.files = {path};
+    const int from = d.loglength();
+    d.rightclick(d.form->Label15, LoadItem);
+
+    QCOMPARE(d.modals.boxes.size(), 1);
+    const QString text = d.modals.boxes.first().text;
+    QVERIFY2(text.contains(QStringLiteral("volume")) && text.contains(QStringLiteral("40"))
+                 && text.contains(QStringLiteral("bad.ini")),
+             qPrintable(text));
+    QCOMPARE(d.form->Edit5->text(), address);
+    QCOMPARE(d.form->TrackBar3->value(), volume);
+    QVERIFY(d.logsince(from).isEmpty());
+}
+
+void TestFileMenu::badFieldSavesNothing()
+{
+    Desk d;
+    fixture::connectWindow(*d.form, *d.unit, Com);
+    d.form->Edit9->setText(QStringLiteral("abc"));
+    const QString path = d.scratch.file(QStringLiteral("never.ini"));
+    d.modals.files = {path};
+    const int from = d.loglength();
+    d.rightclick(d.form->Label15, SaveItem);
+
+    QCOMPARE(d.modals.dialogs, 0); // refused before a name is asked for
+    QCOMPARE(d.modals.boxes.size(), 1);
+    QCOMPARE(d.modals.boxes.first().text, QStringLiteral("'abc' is not a valid integer value."));
+    QVERIFY(!QFile::exists(path));
+    QVERIFY(d.logsince(from).isEmpty());
+}
+
+void TestFileMenu::overwriteIsAskedFirst()
+{
+    Desk d;
+    const QString path = d.scratch.file(QStringLiteral("kept.ini"));
+    fixture::writeFile(path, "[settings]\naddress=1\n");
+    d.form->Button3->click(); // factory values, all valid
+    d.modals.files = {path};
+    const int from = d.loglength();
+    d.rightclick(d.form->Label15, SaveItem);
+    // The question's default answer is no: the file stays as it was.
+    QCOMPARE(d.modals.boxes.size(), 1);
+    QCOMPARE(readall(path), QByteArray("[settings]\naddress=1\n"));
+    QVERIFY(d.logsince(from).isEmpty());
+}
+
+QTEST_MAIN(TestFileMenu)
+#include "test_filemenu.moc"
