@@ -124,9 +124,6 @@ bool openport(int index)
         p.close();
     p.setPortName(path);
     p.clearError();
-    cutoff = false;
-    cutoffgap = 0;
-    unanswered = false;
     return p.open(QIODevice::ReadWrite);
 }
 
@@ -137,6 +134,10 @@ void open(int index)
     if (!openport(index))
         return;
     QSerialPort& p = port();
+    // A new conversation owes nothing to the last one's late replies.
+    cutoff = false;
+    cutoffgap = 0;
+    unanswered = false;
     // Only these four; flow control and the rest stay as the port has them.
     p.setBaudRate(QSerialPort::Baud115200);
     p.setDataBits(QSerialPort::Data8);
