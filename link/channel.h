@@ -38,6 +38,9 @@ bool isopen();
 
 // Discards whatever the unit sent that no one has read yet (a late reply), then sends the byte
 // from the send cell.  Every command starts with it, so a late reply never answers a new one.
+// When there was a late reply, or the last read gave up in the middle of one or with nothing,
+// the unit may still be sending: the line is first drained until it has been quiet for a
+// moment, for at most a second.  After an answered exchange the byte goes out at once.
 void sendbyte(std::uint8_t b);
 
 // Reads at most one byte into receive index 0 and returns receive index 0 afterwards: the byte

@@ -27,6 +27,11 @@ const char* kHelp =
     "  --device-type T       device type code, image index 1 (default 1)\n"
     "  --old                 old firmware: code 21, minor 0\n"
     "  --paced               model 115200 baud 8N1 wire time in both directions\n"
+    "  --slow                dribble every reply: a byte every 15 ms, the first 15 ms late\n"
+    "                        (slower than the tool's read limit of 10 ms a byte)\n"
+    "  --slow-ms MS          the same at a byte every MS ms (implies --slow)\n"
+    "  --slow-burst N        with --slow: N bytes at a time, then a pause, one burst every\n"
+    "                        N x MS ms (default 1; implies --slow)\n"
     "  --silent              answer nothing at all\n"
     "  --answer-start B      answer to \"U\" (default W; -1 answers nothing)\n"
     "  --answer-end B        answer to \"Z\" (default V; -1 answers nothing)\n"
@@ -114,6 +119,17 @@ int main(int argc, char** argv)
             cfg.minor = 0;
         } else if (opt == "--paced") {
             cfg.paced = true;
+        } else if (opt == "--slow") {
+            if (cfg.slowMs == 0)
+                cfg.slowMs = 15;
+        } else if (opt == "--slow-ms") {
+            cfg.slowMs = int(number(opt, arg()));
+            if (cfg.slowMs < 1 || cfg.slowMs > 60000)
+                fail("--slow-ms: must be 1 to 60000");
+        } else if (opt == "--slow-burst") {
+            cfg.slowBurst = int(number(opt, arg()));
+            if (cfg.slowBurst < 1 || cfg.slowBurst > 512)
+                fail("--slow-burst: must be 1 to 512");
         } else if (opt == "--silent") {
             cfg.silent = true;
         } else if (opt == "--answer-start") {
@@ -160,6 +176,8 @@ int main(int argc, char** argv)
     }
     if (folder.empty())
         folder = defaultFolder();
+    if (cfg.slowBurst > 1 && cfg.slowMs == 0)
+        cfg.slowMs = 15;
 
     // The signals are taken by sigwait below; the unit's thread inherits the mask.
     sigset_t stopSignals;

@@ -2,6 +2,7 @@
 // the unit's command machine; everything the tests look at lives behind one mutex.
 #include "sim/unitsim.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -155,6 +156,7 @@ struct Unit::Impl {
     void startBlocks();
     void endOfBlock();
     void waitMs(int ms);
+    bool waitUntil(std::int64_t deadline);
     void drainWake();
 };
 
@@ -197,24 +199,35 @@ bool Unit::Impl::takeHangup()
     return false;
 }
 
-// A pause the destructor and hangup() can cut short.
-void Unit::Impl::waitMs(int ms)
+// A pause until an absolute time that the destructor and hangup() can cut short.  False when
+// it was cut short.  The last millisecond is slept to the deadline itself: poll() rounds up.
+bool Unit::Impl::waitUntil(std::int64_t deadline)
 {
-    const std::int64_t end = nowNs() + std::int64_t(ms) * 1000000;
     while (!stop) {
         {
             std::lock_guard<std::mutex> lock(m);
             if (hangupWanted || lineDown)
-                return;
+                return false;
         }
-        std::int64_t left = end - nowNs();
+        const std::int64_t left = deadline - nowNs();
         if (left <= 0)
-            return;
+            return true;
+        if (left < 1000000) {
+            sleepUntil(deadline);
+            return true;
+        }
         pollfd p{wake[0], POLLIN, 0};
-        poll(&p, 1, int(left / 1000000) + 1);
+        poll(&p, 1, int(left / 1000000));
         if (p.revents & POLLIN)
             drainWake();
     }
+    return false;
+}
+
+// A pause the destructor and hangup() can cut short.
+void Unit::Impl::waitMs(int ms)
+{
+    waitUntil(nowNs() + std::int64_t(ms) * 1000000);
 }
 
 void Unit::Impl::send(const std::vector<std::uint8_t>& bytes)
@@ -223,11 +236,14 @@ void Unit::Impl::send(const std::vector<std::uint8_t>& bytes)
         return;
     bool paced;
     int fd;
+    int slowMs, slowBurst;
     {
         std::lock_guard<std::mutex> lock(m);
         if (cfg.silent || master < 0)
             return;
         paced = cfg.paced;
+        slowMs = cfg.slowMs;
+        slowBurst = std::max(1, cfg.slowBurst);
         fd = master;
     }
     // A byte that cannot leave for a while is lost, as on a real line whose far end does not
@@ -252,6 +268,23 @@ void Unit::Impl::send(const std::vector<std::uint8_t>& bytes)
         }
         return true;
     };
+    if (slowMs > 0) {
+        // Deadlines from the reply's start: the sleeps' overshoot does not add up.
+        const std::int64_t start = nowNs();
+        const std::int64_t burstNs = std::int64_t(slowMs) * 1000000 * slowBurst;
+        std::size_t done = 0;
+        for (std::int64_t k = 1; done < bytes.size(); ++k) {
+            if (!waitUntil(start + k * burstNs)) {
+                takeHangup();
+                return;
+            }
+            const std::size_t n = std::min(bytes.size() - done, std::size_t(slowBurst));
+            if (!writeSome(bytes.data() + done, n))
+                return;
+            done += n;
+        }
+        return;
+    }
     if (!paced) {
         writeSome(bytes.data(), bytes.size());
         return;

@@ -41,6 +41,14 @@ struct Config {
 
     bool paced = false;             // model 115200 baud 8N1 both ways (86.8 us a byte)
 
+    // A unit that dribbles: every reply goes out at one byte per slowMs ms on average (0 = as
+    // fast as the line goes), counted on absolute deadlines from the start of the reply, so the
+    // first byte too comes slowMs ms late.  Bytes go slowBurst at a time, one burst every
+    // slowBurst x slowMs ms.  Above 10 ms a byte a reply outlasts the read that waits for it.
+    // Takes precedence over paced for the replies.
+    int slowMs = 0;
+    int slowBurst = 1;
+
     Fault fault = Fault::None;      // the fault put on every reply of kind faultOn
     Reply faultOn = Reply::Start;
     int faultAck = 0;               // with Reply::Ack: only the acknowledgement of this block

@@ -168,6 +168,8 @@ private slots:
     void linkRefusedWhereFolderIsAFile();
     void pacedImageTakesWireTime();
     void pacedBlockTakesWireTime();
+    void slowReplyDribbles_data();
+    void slowReplyDribbles();
     void destructorReturns_data();
     void destructorReturns();
     void executable();
@@ -604,6 +606,52 @@ void TestUnitSim::pacedBlockTakesWireTime()
     QCOMPARE(vec(unit.sound(2)), block(5));
 }
 
+void TestUnitSim::slowReplyDribbles_data()
+{
+    QTest::addColumn<int>("ms");
+    QTest::addColumn<int>("burst");
+    QTest::newRow("a byte every 20 ms") << 20 << 1;
+    QTest::newRow("bursts of 4, 80 ms apart") << 20 << 4;
+    QTest::newRow("bursts of 5, the last one short") << 20 << 5;
+}
+
+void TestUnitSim::slowReplyDribbles()
+{
+    QFETCH(int, ms);
+    QFETCH(int, burst);
+    sim::Config c;
+    c.slowMs = ms;
+    c.slowBurst = burst;
+    sim::Unit unit(c);
+    Line line(unit.slavePath());
+
+    // When each byte of the telemetry reply arrived, counted from before the command went out.
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(line.send("\x10"));
+    QByteArray got;
+    QList<qint64> at;
+    while (got.size() < 12 && clock.elapsed() < 5000) {
+        const QByteArray part = line.take(12 - int(got.size()), 20);
+        got += part;
+        for (qsizetype i = 0; i < part.size(); ++i)
+            at.append(clock.elapsed());
+    }
+    QCOMPARE(got.toHex(), QByteArray("0200025802bc032001f40960"));
+    // The unit keeps to its deadlines: no byte comes before its burst is due, and the first
+    // one is as late as the others.
+    for (int k = 0; k < 12; ++k) {
+        const qint64 due = qint64(k / burst + 1) * burst * ms;
+        QVERIFY2(at[k] >= due - 1, qPrintable(QStringLiteral("byte %1 at %2 ms, due at %3 ms")
+                                                    .arg(k).arg(at[k]).arg(due)));
+    }
+    // And it does send them spread out rather than all at the end.
+    const qint64 span = qint64((11 / burst) * burst * ms);
+    QVERIFY2(at[11] - at[0] >= span / 2, qPrintable(QString::number(at[11] - at[0])));
+    // The slow reply is the whole reply: the next command is answered after it.
+    QCOMPARE(line.ask("Z", 2, 1000), QByteArray("V"));
+}
+
 void TestUnitSim::destructorReturns_data()
 {
     QTest::addColumn<QString>("state");
@@ -611,6 +659,7 @@ void TestUnitSim::destructorReturns_data()
     QTest::newRow("idle, line held open") << "held";
     QTest::newRow("in a block's long work") << "work";
     QTest::newRow("paced, in the middle of an image") << "paced";
+    QTest::newRow("slow, waiting to send a byte") << "slow";
     QTest::newRow("stalled") << "stalled";
     QTest::newRow("hung up") << "hungup";
 }
@@ -622,6 +671,7 @@ void TestUnitSim::destructorReturns()
     c.blockWorkMs = 600000;
     c.paced = state == "paced";
     c.stallAfterBlocks = state == "stalled" ? 0 : -1;
+    c.slowMs = state == "slow" ? 600000 : 0;
     auto unit = std::make_unique<sim::Unit>(c);
     std::string path = unit->slavePath();
     std::unique_ptr<Line> line;
@@ -638,6 +688,9 @@ void TestUnitSim::destructorReturns()
         QCOMPARE(line->take(10).size(), 10);
     } else if (state == "hungup") {
         unit->hangup();
+    } else if (state == "slow") {
+        line->send("R");
+        QCOMPARE(line->take(1, 100).size(), 0);
     }
     QElapsedTimer clock;
     clock.start();
@@ -661,16 +714,20 @@ void TestUnitSim::executable()
     QVERIFY(help.waitForFinished(5000));
     QCOMPARE(help.exitCode(), 0);
     const QByteArray text = help.readAllStandardOutput();
-    for (const char* s : {"--com", "--folder", "--firmware", "--paced", "--silent",
+    for (const char* s : {"--com", "--folder", "--firmware", "--paced", "--slow", "--slow-ms",
+                          "--slow-burst", "--silent",
                           "--answer-start", "--refuse-writes", "--bad-checksum",
                           "--image-length", "--telemetry-length", "--stall-after",
                           "--hangup-after"})
         QVERIFY2(text.contains(s), s);
 
-    QProcess bad;
-    bad.start(UNITSIM_PATH, {"--no-such-switch"});
-    QVERIFY(bad.waitForFinished(5000));
-    QVERIFY(bad.exitCode() != 0);
+    for (const QStringList& args : {QStringList{"--no-such-switch"}, QStringList{"--slow-ms", "0"},
+                                    QStringList{"--slow-burst", "0"}}) {
+        QProcess bad;
+        bad.start(UNITSIM_PATH, args);
+        QVERIFY(bad.waitForFinished(5000));
+        QVERIFY2(bad.exitCode() != 0, qPrintable(args.join(' ')));
+    }
 
     QProcess proc;
     proc.start(UNITSIM_PATH, {"--com", "7", "--folder", folder, "--firmware", "49",
@@ -699,14 +756,21 @@ void TestUnitSim::executable()
     QCOMPARE(proc.exitCode(), 0);
     QVERIFY(!QFileInfo(link).isSymLink());
 
-    // The default folder follows XDG_DATA_HOME; SIGTERM ends it as well.
+    // The default folder follows XDG_DATA_HOME; SIGTERM ends it as well.  This one is slow.
     QProcess xdg;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("XDG_DATA_HOME", dir.path() + "/data");
     xdg.setProcessEnvironment(env);
-    xdg.start(UNITSIM_PATH, {});
+    xdg.start(UNITSIM_PATH, {"--slow-ms", "40", "--slow-burst", "2"});
     const QString xdgLink = dir.path() + "/data/virelan2/ports/COM1";
     QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(xdgLink).isSymLink(), 5000);
+    {
+        Line line(xdgLink.toStdString());
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(line.ask("U", 1), QByteArray("W"));
+        QVERIFY2(clock.elapsed() >= 79, qPrintable(QString::number(clock.elapsed())));
+    }
     xdg.terminate();
     QVERIFY(xdg.waitForFinished(5000));
     QCOMPARE(xdg.exitCode(), 0);
