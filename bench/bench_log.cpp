@@ -1,10 +1,13 @@
 // Start-up, exit and log appends with years of history, and a connect against the wire time.
 // Each run of the tool is a child process of this bench, so that start-up is measured the way
-// an engineer sees it: from launching the program to its window on the screen.
+// an engineer sees it: from launching the program to its window on the screen.  A child that
+// fails, hangs or reports nothing leaves its figures unmeasured, and they fail.
 //
-//   bench_log            prints the ratios and exits non-zero when a goal is missed
+//   bench_log            prints the figures (see bench/run) and exits non-zero when one is
+//                        missed or could not be measured
 //   bench_log --lines N  with a history of N lines (default 1 000 000)
 #include "link/channel.h"
+#include "bench/figure.h"
 #include "link/portnames.h"
 #include "sim/unitsim.h"
 #include "ui/application.h"
@@ -14,6 +17,8 @@
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
+#include <QHash>
 #include <QFile>
 #include <QProcess>
 #include <QPushButton>
@@ -23,6 +28,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <limits>
 #include <vector>
 
 QString link_portfolder();
@@ -40,7 +46,8 @@ long rsskb()
     return 0;
 }
 
-// The tool's run, inside the child: window shown, then appends, memory and exit timed.
+// The tool's run, inside the child: window shown, then appends, memory and exit timed.  The
+// figures go to the parent as "name value" lines, numbers with a decimal point.
 int child()
 {
     int argc = 1;
@@ -49,12 +56,14 @@ int child()
     Application app(argc, argv);
     TForm1 form;
     form.show();
-    QTest::qWaitForWindowExposed(&form);
+    if (!QTest::qWaitForWindowExposed(&form))
+        return 3;
     QCoreApplication::processEvents();
     std::printf("shown\n");
     std::fflush(stdout);
 
     const long rss = rsskb();
+    const qsizetype lines = form.Memo1->count();
     // Appending a line: the log line itself and the repaint it causes.
     constexpr int N = 2000;
     QElapsedTimer t;
@@ -67,7 +76,8 @@ int child()
     t.restart();
     const bool closed = form.close();
     const double exitms = double(t.nsecsElapsed()) / 1e6;
-    std::printf("rss %ld\nappend %.6f\nexit %.3f\nclosed %d\n", rss, append, exitms, int(closed));
+    std::printf("lines %lld\nrss %ld\nappend %s\nexit %s\nclosed %d\n", static_cast<long long>(lines), rss,
+                bench::num(append, 6).constData(), bench::num(exitms).constData(), int(closed));
     return 0;
 }
 
@@ -83,7 +93,8 @@ int childconnect()
     unit.link(1, link_portfolder().toStdString());
     TForm1 form;
     form.show();
-    QTest::qWaitForWindowExposed(&form);
+    if (!QTest::qWaitForWindowExposed(&form))
+        return 3;
     form.ComboBox1->setCurrentIndex(0);
     unit.clearReceived();
     QElapsedTimer t;
@@ -91,43 +102,73 @@ int childconnect()
     form.Button1Click();
     const double ms = double(t.nsecsElapsed()) / 1e6;
     // Bytes on the wire: what the tool sent, and "V", "W" and the image back.
-    const double bytes = double(unit.received().size()) + 2 + 512;
-    std::printf("connect %.3f\nwire %.3f\n", ms, bytes * 10.0 / 115200.0 * 1000.0);
+    const std::vector<std::uint8_t> sent = unit.received();
+    const double bytes = double(sent.size()) + 2 + 512;
+    std::printf("connect %s\nwire %s\nread %d\n", bench::num(ms).constData(),
+                bench::num(bytes * 10.0 / 115200.0 * 1000.0).constData(), int(std::count(sent.begin(), sent.end(), std::uint8_t('R'))));
     form.close();
     return 0;
 }
 
-struct Run {
-    double startup = 0, append = 0, exit = 0;
-    long rss = 0;
+// A child's run: its "name value" lines, or why there are none to trust.
+struct Child {
+    QByteArray failure;
+    double startup = 0; // ms from starting the process to "shown"
+    QHash<QByteArray, double> values;
+    double operator[](const char* k) const { return values.value(k); }
 };
 
-Run runchild(const QString& folder, const QString& self)
+Child runchild(const QString& folder, const QString& self, const QString& mode, const QList<QByteArray>& keys)
 {
     QProcess p;
     p.setWorkingDirectory(folder);
-    p.setProcessChannelMode(QProcess::SeparateChannels);
+    p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    Child r;
     QElapsedTimer t;
     t.start();
-    p.start(self, {QStringLiteral("--child")});
-    Run r;
+    p.start(self, {mode});
+    if (!p.waitForStarted(30000)) {
+        r.failure = "the child did not start: " + p.errorString().toUtf8();
+        return r;
+    }
     QByteArray out;
-    while (!out.contains("shown\n") && p.waitForReadyRead(60000))
-        out += p.readAllStandardOutput();
-    r.startup = double(t.nsecsElapsed()) / 1e6;
-    p.waitForFinished(120000);
+    if (mode == QLatin1String("--child")) {
+        while (!out.contains("shown\n") && p.state() == QProcess::Running && t.elapsed() < 120000) {
+            p.waitForReadyRead(1000);
+            out += p.readAllStandardOutput();
+        }
+        r.startup = double(t.nsecsElapsed()) / 1e6;
+    }
+    if (!p.waitForFinished(300000)) {
+        p.kill();
+        p.waitForFinished(10000);
+        r.failure = "the child did not finish within 5 minutes";
+        return r;
+    }
     out += p.readAllStandardOutput();
+    if (p.exitStatus() != QProcess::NormalExit) {
+        r.failure = "the child crashed";
+        return r;
+    }
+    if (p.exitCode() != 0) {
+        r.failure = "the child exited with status " + QByteArray::number(p.exitCode());
+        return r;
+    }
+    if (mode == QLatin1String("--child") && !out.contains("shown\n")) {
+        r.failure = "the child never showed its window";
+        return r;
+    }
     for (const QByteArray& l : out.split('\n')) {
         const QList<QByteArray> kv = l.split(' ');
-        if (kv.size() != 2)
-            continue;
-        if (kv[0] == "rss")
-            r.rss = kv[1].toLong();
-        else if (kv[0] == "append")
-            r.append = kv[1].toDouble();
-        else if (kv[0] == "exit")
-            r.exit = kv[1].toDouble();
+        double v;
+        if (kv.size() == 2 && bench::parse(kv[1], &v))
+            r.values.insert(kv[0], v);
     }
+    for (const QByteArray& k : keys)
+        if (!r.values.contains(k)) {
+            r.failure = "the child reported no readable \"" + k + "\"";
+            return r;
+        }
     return r;
 }
 
@@ -135,13 +176,6 @@ double median(std::vector<double> v)
 {
     std::sort(v.begin(), v.end());
     return v[v.size() / 2];
-}
-
-bool report(const char* what, double value, const char* op, double goal)
-{
-    const bool ok = (op[0] == '<' && op[1] == '=') ? value <= goal : value < goal;
-    std::printf("%-62s %8.3f   goal %s %.2f   %s\n", what, value, op, goal, ok ? "ok" : "MISSED");
-    return ok;
 }
 
 } // namespace
@@ -201,44 +235,69 @@ int main(int argc, char** argv)
     };
 
     const QString self = QCoreApplication::applicationFilePath();
+    const QList<QByteArray> keys = {"lines", "rss", "append", "exit", "closed"};
     std::vector<double> s0, s1, a0, a1, e1;
-    long rss1 = 0;
-    for (int rep = 0; rep < 5; ++rep) {
+    double rss1 = 0;
+    QByteArray failure; // why the log figures could not be measured
+    for (int rep = 0; rep < 5 && failure.isEmpty(); ++rep) {
         putlog();
-        const Run r0 = runchild(empty, self);
-        const Run r1 = runchild(big, self);
+        const Child r0 = runchild(empty, self, QStringLiteral("--child"), keys);
+        const Child r1 = runchild(big, self, QStringLiteral("--child"), keys);
+        if (!r0.failure.isEmpty())
+            failure = "empty log: " + r0.failure;
+        else if (!r1.failure.isEmpty())
+            failure = "with history: " + r1.failure;
+        else if (r1["lines"] < lines)
+            failure = "with history: the log showed " + QByteArray::number(r1["lines"], 'f', 0) + " lines";
+        else if (r0["closed"] != 1 || r1["closed"] != 1)
+            failure = "the window did not close: the exit could not save the log";
+        else if (QFileInfo(big + QStringLiteral("/log.txt")).size() <= history.size())
+            failure = "with history: the exit did not save the history";
+        if (!failure.isEmpty())
+            break;
         s0.push_back(r0.startup);
         s1.push_back(r1.startup);
-        a0.push_back(r0.append);
-        a1.push_back(r1.append);
-        e1.push_back(r1.exit);
-        rss1 = std::max(rss1, r1.rss);
+        a0.push_back(r0["append"]);
+        a1.push_back(r1["append"]);
+        e1.push_back(r1["exit"]);
+        rss1 = std::max(rss1, r1["rss"]);
     }
-    std::printf("history: %d lines, %.1f MB\n", lines, history.size() / 1e6);
-    std::printf("start-up: empty log %.1f ms, with history %.1f ms; exit with history %.1f ms\n",
-                median(s0), median(s1), median(e1));
     bool ok = true;
-    ok &= report("start-up with history / start-up with empty log", median(s1) / median(s0), "<=", 2.0);
-    ok &= report("exit saving the history / start-up with empty log", median(e1) / median(s0), "<", 1.0);
-    ok &= report("log append with history / log append with empty log", median(a1) / median(a0), "<=", 1.5);
-    ok &= report("memory with history / history size in bytes", rss1 * 1024.0 / history.size(), "<=", 4.0);
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    std::printf("history: %d lines, %s MB\n", lines, bench::num(history.size() / 1e6, 1).constData());
+    if (failure.isEmpty()) {
+        std::printf("start-up: empty log %s ms, with history %s ms; exit with history %s ms\n",
+                    bench::num(median(s0), 1).constData(), bench::num(median(s1), 1).constData(),
+                    bench::num(median(e1), 1).constData());
+    } else {
+        for (const char* k : {"startup", "exit", "append", "memory"})
+            bench::unmeasured(k, failure);
+        s0 = s1 = a0 = a1 = e1 = {nan};
+        rss1 = nan;
+    }
+    ok &= bench::figure("startup", median(s1) / median(s0), "<=", 1.3,
+                        "start-up with history / start-up with empty log");
+    ok &= bench::figure("exit", median(e1) / median(s0), "<=", 2.0,
+                        "exit saving the history / start-up with empty log");
+    ok &= bench::figure("append", median(a1) / median(a0), "<=", 1.5,
+                        "log append with history / log append with empty log");
+    ok &= bench::figure("memory", rss1 * 1024.0 / history.size(), "<=", 4.0,
+                        "memory with history / history size in bytes");
 
     // A connect to the settings shown, against the fixed pause plus the wire time.
     {
-        QProcess p;
-        p.setWorkingDirectory(empty);
-        p.start(self, {QStringLiteral("--child-connect")});
-        p.waitForFinished(60000);
-        double ms = 0, wire = 0;
-        for (const QByteArray& l : p.readAllStandardOutput().split('\n')) {
-            const QList<QByteArray> kv = l.split(' ');
-            if (kv.size() == 2 && kv[0] == "connect")
-                ms = kv[1].toDouble();
-            if (kv.size() == 2 && kv[0] == "wire")
-                wire = kv[1].toDouble();
+        const Child c = runchild(empty, self, QStringLiteral("--child-connect"), {"connect", "wire", "read"});
+        double ratio = nan;
+        if (!c.failure.isEmpty()) {
+            bench::unmeasured("connect", c.failure);
+        } else if (c["read"] < 1) {
+            bench::unmeasured("connect", "the connect read no settings");
+        } else {
+            std::printf("connect: %s ms, pause + wire %s ms\n", bench::num(c["connect"], 1).constData(),
+                        bench::num(1000 + c["wire"], 1).constData());
+            ratio = c["connect"] / (1000 + c["wire"]);
         }
-        std::printf("connect: %.1f ms, pause + wire %.1f ms\n", ms, 1000 + wire);
-        ok &= report("connect to settings shown / (1000 ms pause + wire time)", ms / (1000 + wire), "<=", 1.01);
+        ok &= bench::figure("connect", ratio, "<=", 1.01, "connect to settings shown / (1000 ms pause + wire time)");
     }
     return ok ? 0 : 1;
 }

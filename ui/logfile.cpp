@@ -9,9 +9,8 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 
-#include <atomic>
+#include <functional>
 #include <memory>
-#include <thread>
 
 namespace {
 
@@ -52,43 +51,19 @@ QStringEncoder encoder(LogEncoding e)
 
 constexpr qsizetype Piece = 1 << 20;
 
-// Encodes the lines, every one ended by CR LF, in pieces of about a megabyte handed to `sink`.
-// The mark goes first, even for an empty log.
-template <typename Sink>
-void encodeinto(const LogLines& lines, LogEncoding encoding, Sink&& sink)
+using Sink = std::function<bool(QByteArrayView)>;
+
+// Hands the file's bytes for the lines to `sink` in pieces: the mark of the encoding first, even
+// for an empty log, then every line ended by CR LF.  Returns false when the sink refused a piece
+// or, with the system's reason in *readerror, when a history kept in its file could not be read
+// back.
+bool encodeinto(const LogLines& lines, LogEncoding encoding, const Sink& sink, QString* readerror)
 {
-    if (!mark(encoding).isEmpty())
-        sink(QByteArrayView(mark(encoding)));
-    QByteArray piece;
-    piece.reserve(Piece + 4096);
-    auto flush = [&](bool last) {
-        if (piece.size() >= Piece || (last && !piece.isEmpty())) {
-            sink(QByteArrayView(piece));
-            piece.resize(0);
-        }
-    };
-    if (encoding == LogEncoding::Ansi && lines.narrow()) {
-        // Kept as the file holds it: the bytes go out as they are, in one write.
-        sink(lines.rawbytes());
-        return;
-    }
-    if (encoding == LogEncoding::Ansi && codepage::singlebyte()) {
-        for (qsizetype i = 0; i < lines.count(); ++i) {
-            const QStringView l = lines.charsof(i);
-            const qsizetype at = piece.size();
-            piece.resize(at + l.size());
-            char* o = piece.data() + at;
-            for (QChar c : l) {
-                unsigned char b;
-                codepage::tobyte(c.unicode(), &b); // '?' where the page has no byte for it
-                *o++ = char(b);
-            }
-            piece.append("\r\n", 2);
-            flush(false);
-        }
-        flush(true);
-        return;
-    }
+    const QByteArray m = mark(encoding);
+    if (!m.isEmpty() && !sink(QByteArrayView(m)))
+        return false;
+    if (encoding == LogEncoding::Ansi && codepage::singlebyte())
+        return lines.writebytes(sink, readerror);
     QStringEncoder enc = encoder(encoding);
     static const QString crlf = QStringLiteral("\r\n");
     QString chunk;
@@ -96,12 +71,33 @@ void encodeinto(const LogLines& lines, LogEncoding encoding, Sink&& sink)
         chunk.append(lines.line(i));
         chunk.append(crlf);
         if (chunk.size() >= Piece / 2) {
-            sink(QByteArrayView(QByteArray(enc.encode(chunk))));
+            if (!sink(QByteArrayView(QByteArray(enc.encode(chunk)))))
+                return false;
             chunk.clear();
         }
     }
-    if (!chunk.isEmpty())
-        sink(QByteArrayView(QByteArray(enc.encode(chunk))));
+    return chunk.isEmpty() || sink(QByteArrayView(QByteArray(enc.encode(chunk))));
+}
+
+// Rewrites an existing file in place: written from its start, then cut to the new length.  The
+// history comes first in the file and is written back as it stands, so a run that ends while
+// this writes leaves the history whole up to the place being written.
+bool writeinplace(const QString& path, const LogLines& lines, LogEncoding encoding, QString* reason)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadWrite | QIODevice::ExistingOnly)) {
+        *reason = f.errorString();
+        return false;
+    }
+    QString readerror;
+    const bool written = encodeinto(lines, encoding, [&](QByteArrayView p) {
+        return f.write(p.data(), p.size()) == p.size();
+    }, &readerror);
+    if (!written || !f.flush() || !f.resize(f.pos())) {
+        *reason = readerror.isEmpty() ? f.errorString() : readerror;
+        return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -173,23 +169,49 @@ void decodelines(QByteArray bytes, LogLines& lines, LogEncoding* encoding)
 QByteArray encodelog(const LogLines& lines, LogEncoding encoding)
 {
     QByteArray out;
-    encodeinto(lines, encoding, [&](QByteArrayView piece) { out.append(piece); });
+    encodeinto(lines, encoding, [&](QByteArrayView piece) {
+        out.append(piece);
+        return true;
+    }, nullptr);
     return out;
 }
 
 bool loadlog(const QString& path, LogLines& lines, LogEncoding& encoding, QString* error)
 {
-    QFile f(path);
+    auto f = std::make_unique<QFile>(path);
     const bool dir = QFileInfo(path).isDir();
-    if (dir || !f.open(QIODevice::ReadOnly)) {
+    if (dir || !f->open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
         if (error)
-            *error = cannotopen(path, dir ? QStringLiteral("Is a directory") : f.errorString());
+            *error = cannotopen(path, dir ? QStringLiteral("Is a directory") : f->errorString());
         return false;
     }
-    QByteArray bytes = f.readAll();
-    if (f.error() != QFileDevice::NoError) {
+    char head[3];
+    const qint64 n = f->read(head, sizeof head);
+    if (n < 0) {
         if (error)
-            *error = cannotopen(path, f.errorString());
+            *error = cannotopen(path, f->errorString());
+        return false;
+    }
+    const LogEncoding e = detectencoding(QByteArray(head, int(n)));
+    if (e == LogEncoding::Ansi && codepage::singlebyte()) {
+        // The history stays in its file: start-up only finds its lines.
+        LogLines loaded;
+        QString reason;
+        if (!loaded.setfile(std::move(f), &reason)) {
+            if (error)
+                *error = cannotopen(path, reason);
+            return false;
+        }
+        lines = std::move(loaded);
+        encoding = e;
+        return true;
+    }
+    QByteArray bytes;
+    if (f->seek(0))
+        bytes = f->readAll();
+    if (f->error() != QFileDevice::NoError) {
+        if (error)
+            *error = cannotopen(path, f->errorString());
         return false;
     }
     decodelines(std::move(bytes), lines, &encoding);
@@ -198,93 +220,35 @@ bool loadlog(const QString& path, LogLines& lines, LogEncoding& encoding, QStrin
 
 bool savelog(const QString& path, const LogLines& lines, LogEncoding encoding, QString* error)
 {
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly)) {
-        if (error)
-            *error = cannotcreate(path, f.errorString());
-        return false;
-    }
-    bool ok = true;
-    encodeinto(lines, encoding, [&](QByteArrayView piece) {
-        if (ok && f.write(piece.data(), piece.size()) != piece.size())
-            ok = false;
-    });
-    if (!ok)
-        f.cancelWriting();
-    if (!f.commit()) {
-        if (error)
-            *error = cannotcreate(path, f.errorString());
-        return false;
-    }
-    return true;
-}
-
-struct LogSaver::Impl {
-    std::unique_ptr<QSaveFile> file;
-    std::thread worker;
-    std::atomic<bool> written{false};
-    QString path;
-    qsizetype count = 0;
-    LogEncoding encoding = LogEncoding::Ansi;
-
-    void drop()
+    QString reason;
     {
-        if (worker.joinable())
-            worker.join();
-        file.reset(); // an uncommitted file is removed
+        QSaveFile f(path);
+        if (f.open(QIODevice::WriteOnly)) {
+            QString readerror;
+            const bool written = encodeinto(lines, encoding, [&](QByteArrayView p) {
+                return f.write(p.data(), p.size()) == p.size();
+            }, &readerror);
+            if (!written) {
+                if (error)
+                    *error = cannotcreate(path, readerror.isEmpty() ? f.errorString() : readerror);
+                f.cancelWriting();
+                return false; // the new file is dropped, the old one stays
+            }
+            if (f.commit())
+                return true;
+            if (f.error() != QFileDevice::RenameError) {
+                if (error)
+                    *error = cannotcreate(path, f.errorString());
+                return false;
+            }
+        }
+        reason = f.errorString();
     }
-};
-
-LogSaver::LogSaver() : d(new Impl) {}
-
-LogSaver::~LogSaver()
-{
-    d->drop();
-    delete d;
-}
-
-void LogSaver::prepare(const QString& path, LogLines& lines, LogEncoding encoding)
-{
-    d->drop();
-    // The head start is for the history kept as the file holds it.
-    if (encoding != LogEncoding::Ansi || !lines.narrow())
-        return;
-    auto file = std::make_unique<QSaveFile>(path);
-    if (!file->open(QIODevice::WriteOnly))
-        return;
-    d->file = std::move(file);
-    d->path = path;
-    d->count = lines.count();
-    d->encoding = encoding;
-    d->written = false;
-    lines.mark();
-    // The copy shares the buffer; the log's next line makes the log's own copy.
-    const QByteArray history = lines.rawsnapshot();
-    QSaveFile* f = d->file.get();
-    std::atomic<bool>* written = &d->written;
-    d->worker = std::thread([f, history, written] {
-        *written = f->write(history.constData(), history.size()) == history.size();
-    });
-}
-
-bool LogSaver::save(const QString& path, const LogLines& lines, LogEncoding encoding, QString* error)
-{
-    if (d->worker.joinable())
-        d->worker.join();
-    const bool ready = d->file && d->written && path == d->path && encoding == d->encoding
-        && lines.narrow() && lines.count() >= d->count && lines.lowest() >= d->count;
-    if (!ready) {
-        d->drop();
-        return savelog(path, lines, encoding, error);
-    }
-    std::unique_ptr<QSaveFile> f = std::move(d->file);
-    const QByteArrayView rest = lines.rawbytesfrom(d->count);
-    if (f->write(rest.data(), rest.size()) != rest.size())
-        f->cancelWriting();
-    if (!f->commit()) {
-        if (error)
-            *error = cannotcreate(path, f->errorString());
-        return false;
-    }
-    return true;
+    // The folder takes no new file here, or will not let the old one be replaced: the file
+    // itself is rewritten, where it exists and can be written.
+    if (QFileInfo::exists(path) && !QFileInfo(path).isDir() && writeinplace(path, lines, encoding, &reason))
+        return true;
+    if (error)
+        *error = cannotcreate(path, reason);
+    return false;
 }

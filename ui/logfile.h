@@ -24,32 +24,13 @@ QByteArray encodelog(const LogLines& lines, LogEncoding encoding);
 // Loads a log file into lines.  On failure returns false with the error box text in *error.
 bool loadlog(const QString& path, LogLines& lines, LogEncoding& encoding, QString* error);
 
-// Saves the lines to the file.  The old file is replaced only once the new one is completely
-// written, so a failed save leaves the history as it was.  On failure returns false with the
-// error box text in *error.
+// Saves the lines to the file.  Where the folder lets a new file be made, the lines go to a new
+// file that replaces the old one only once it is completely written, so a failed save leaves the
+// history as it was.  Where it does not (a folder that refuses new files, a read-only file
+// system, a replacement refused) but the file itself can be written, the file is rewritten in
+// place.  On failure returns false with the error box text in *error.
 bool savelog(const QString& path, const LogLines& lines, LogEncoding encoding, QString* error);
 
 // The error box texts.
 QString cannotopen(const QString& path, const QString& reason);
 QString cannotcreate(const QString& path, const QString& reason);
-
-// Saves the log at exit without the wait for years of history: the lines loaded at start-up
-// go to the new file in the background while the tool runs, so the exit writes only what the
-// run added.  The file replaces the old one, as with savelog, only once it is complete; where
-// the head start does not apply (another encoding, another folder, a history line removed),
-// save() is savelog.
-class LogSaver {
-public:
-    LogSaver();
-    ~LogSaver();
-    LogSaver(const LogSaver&) = delete;
-    LogSaver& operator=(const LogSaver&) = delete;
-
-    // Starts writing the lines the log holds now (and marks them).
-    void prepare(const QString& path, LogLines& lines, LogEncoding encoding);
-    bool save(const QString& path, const LogLines& lines, LogEncoding encoding, QString* error);
-
-private:
-    struct Impl;
-    Impl* d;
-};

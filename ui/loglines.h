@@ -1,23 +1,33 @@
 #pragma once
-// The activity log as a list of lines, kept in one buffer so that a history of a million lines
-// loads in a blink and takes little more memory than its file.  While every character has a
-// byte in the 8-bit code page the lines are kept exactly as the file holds them: one byte a
-// character, every line ended by CR LF, so that loading is a read and saving a write.
+// The activity log as a list of lines.  While every character has a byte in the 8-bit code page
+// the lines are kept as the file holds them: one byte a character, every line ended by CR LF,
+// so that saving is a write.  A history loaded from such a file stays in the file: loading reads
+// it once to find its line breaks, and a line is read back from the file when it is shown, so a
+// history of a million lines costs start-up one pass over its bytes and the tool next to no
+// memory.
 #include <QByteArray>
 #include <QString>
 #include <QStringView>
 
+#include <functional>
+#include <memory>
 #include <vector>
+
+class QFile;
 
 class LogLines {
 public:
     LogLines();
 
-    qsizetype count() const { return qsizetype(starts_.size()) - 1; }
+    qsizetype count() const { return kept_ + qsizetype(starts_.size()) - 1; }
     QString line(qsizetype i) const;
-    qsizetype length(qsizetype i) const { return end(i) - starts_[size_t(i)]; }
+    // The characters of line i.  A history line is read back from its file (a block at a time).
+    qsizetype length(qsizetype i) const
+    {
+        return i < kept_ ? line(i).size() : end(i - kept_) - starts_[size_t(i - kept_)];
+    }
     // The text from column `fromcol` of line `from` to column `tocol` of line `to`, the lines
-    // joined by `brk`: one pass and one allocation, however many lines it spans.
+    // joined by `brk`: one pass in line order, however many lines it spans.
     QString text(qsizetype from, qsizetype fromcol, qsizetype to, qsizetype tocol, QStringView brk) const;
     void add(QStringView line);
     void removelast();
@@ -28,36 +38,36 @@ public:
     void settext(QString text);
     // The same for the bytes of a file in the 8-bit code page.
     void setbytes(QByteArray bytes);
+    // The same for an open file in the 8-bit code page, from its start.  The lines stay in the
+    // file, which must not change while the log holds it; the log keeps it open.  On a read
+    // error returns false with the system's reason in *error, the log left empty.
+    bool setfile(std::unique_ptr<QFile> file, QString* error);
 
     // One byte a character (in the code page), or UTF-16.
     bool narrow() const { return !wide_; }
-    // Narrow: the lines as the file holds them, each ended by CR LF.
-    QByteArrayView rawbytes() const { return QByteArrayView(bytes_); }
-    // Narrow: the bytes of lines [from, count) as the file holds them.
-    QByteArrayView rawbytesfrom(qsizetype from) const
-    {
-        const qsizetype at = starts_[size_t(from)];
-        return QByteArrayView(bytes_.constData() + at, bytes_.size() - at);
-    }
-    // Narrow: the lines as they are now, sharing the buffer until either side changes.
-    QByteArray rawsnapshot() const { return bytes_; }
 
-    // The fewest lines the log has held since mark(): lines below it are unchanged since.
-    void mark() { low_ = count(); }
-    qsizetype lowest() const { return low_; }
+    // Hands the lines to `sink` as bytes of the 8-bit code page, every line ended by CR LF, in
+    // pieces; a character the page has no byte for becomes '?'.  A history still in its file
+    // is read from it: the part that changes form (line breaks other than CR LF) first, the
+    // rest only after, so the sink may write over the very file at the same places.  Stops
+    // when `sink` returns false; returns false, with the system's reason in *error, when the
+    // history could not be read back.
+    bool writebytes(const std::function<bool(QByteArrayView)>& sink, QString* error) const;
 
-    // Wide: line i.
-    QStringView charsof(qsizetype i) const
-    {
-        return QStringView(text_).mid(starts_[size_t(i)], starts_[size_t(i) + 1] - starts_[size_t(i)]);
-    }
+    // Sets the size of the pieces a file is read in and returns the one before (for tests,
+    // which cut a file at every place).
+    static qsizetype setpiece(qsizetype bytes);
 
 private:
+    struct History;
+    std::shared_ptr<const History> history_; // lines [0, kept_) are lines of this file
+    qsizetype kept_ = 0;
+    // The lines added after the history.
     bool wide_ = false;
     QByteArray bytes_;                      // narrow: each line followed by CR LF
     QString text_;                          // wide: the lines back to back, no breaks
-    std::vector<qsizetype> starts_ = {0};   // line i starts at starts_[i]; the next one ends it
-    qsizetype low_ = 0;
+    std::vector<qsizetype> starts_ = {0};   // added line i starts at starts_[i]; the next one ends it
     qsizetype end(qsizetype i) const { return starts_[size_t(i) + 1] - (wide_ ? 0 : 2); }
+    QString added(qsizetype i) const;
     void widen();
 };

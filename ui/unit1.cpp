@@ -13,7 +13,6 @@
 #include <QFrame>
 #include <QLabel>
 #include <QMessageBox>
-#include <QTimer>
 
 namespace {
 
@@ -88,10 +87,7 @@ TForm1::TForm1(QWidget* parent)
     FormCreate();
 }
 
-TForm1::~TForm1()
-{
-    delete logSaver;
-}
+TForm1::~TForm1() = default;
 
 void TForm1::createframes()
 {
@@ -157,13 +153,6 @@ void TForm1::FormCreate()
     Memo1->setlines(std::move(loaded));
     logEncoding = int(encoding);
     logLoaded = true;
-    // As soon as the event loop runs (the window is up), the history starts on its way to the
-    // file the exit will write, so the exit has only this run's lines left to write.
-    QTimer::singleShot(0, this, [this, path] {
-        if (!logSaver)
-            logSaver = new LogSaver;
-        logSaver->prepare(path, Memo1->mutablelines(), LogEncoding(logEncoding));
-    });
     logplain(dateline(QDate::currentDate()));
     log(QString::fromUtf8(" Выполнен Вход"));
     Button15Click();
@@ -171,9 +160,8 @@ void TForm1::FormCreate()
 
 void TForm1::FormActive()
 {
-    // Brings the last line into view; the content stays as it is.  (Adding a line and taking
-    // it away again would do the same, at the price of copying a history that is being
-    // written ahead.)
+    // Brings the last line into view; the content stays as it is, as after adding a line and
+    // taking it away again.
     Memo1->scrolltoend();
     hinthidepause = 30000;
 }
@@ -199,10 +187,7 @@ bool TForm1::Form1Close()
         return true;
     }
     QString error;
-    const bool saved = logSaver
-        ? logSaver->save(logpath(), Memo1->lines(), LogEncoding(logEncoding), &error)
-        : savelog(logpath(), Memo1->lines(), LogEncoding(logEncoding), &error);
-    if (!saved) {
+    if (!savelog(logpath(), Memo1->lines(), LogEncoding(logEncoding), &error)) {
         showerror(error);
         return false;
     }

@@ -21,7 +21,6 @@ class QPushButton;
 class QSlider;
 class QTimer;
 class LogMemo;
-class LogSaver;
 class OpenDialog;
 class TelemetryChart;
 namespace settings { struct Fields; }
@@ -160,7 +159,6 @@ private:
 
     // --- activity log state (ui/unit1.cpp) ---
     int logEncoding = 0;      // how "log.txt" was read, so it is written back the same way
-    LogSaver* logSaver = nullptr; // writes the history ahead while the tool runs
     bool logLoaded = false;   // false when the load at start-up failed: the save must not
                               // replace the history with the shorter text
 

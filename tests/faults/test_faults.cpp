@@ -6,6 +6,7 @@
 #include "link/channel.h"
 #include "tests/sound/wavfile.h"
 #include "tests/support/fixture.h"
+#include "tests/support/readonly.h"
 #include "ui/application.h"
 #include "ui/memo.h"
 
@@ -18,6 +19,8 @@
 #include <QPushButton>
 #include <QStringEncoder>
 #include <QTest>
+
+#include <optional>
 
 using namespace fixture;
 using sim::Fault;
@@ -352,6 +355,70 @@ private slots:
             QVERIFY2(saved.startsWith(savedStart), saved.left(64).toHex().constData());
             QVERIFY(saved.size() > savedStart.size());
         }
+    }
+
+    // A folder that takes no new file (an administrator's shared folder, a read-only file
+    // system), also when it turns so only after start-up: the exit writes "log.txt" itself, where
+    // it can be written, and the window closes.  Where it cannot be, the exit says so and the
+    // window stays open; once the file can be written the next close saves everything.
+    void exitInAFolderThatTakesNoNewFile_data()
+    {
+        QTest::addColumn<bool>("fromStart"); // refusing already when the tool starts
+        QTest::addColumn<bool>("writable");  // "log.txt" itself can be written
+        QTest::newRow("from start-up") << true << true;
+        QTest::newRow("after start-up") << false << true;
+        QTest::newRow("log.txt read-only too") << true << false;
+    }
+    void exitInAFolderThatTakesNoNewFile()
+    {
+        QFETCH(bool, fromStart);
+        QFETCH(bool, writable);
+        Scratch scratch;
+        Modals modals;
+        QStringEncoder cp("windows-1251");
+        // The last run's separator still has its own line feed: the save moves what follows.
+        QByteArray history;
+        for (int i = 0; i < 3000; ++i)
+            history += cp.encode(QString::fromUtf8("12:00:00 Прочитано %1\r\n").arg(i));
+        history += "-----------------------\n\r\n";
+        writeFile(QStringLiteral("log.txt"), history);
+        std::optional<ReadOnlyFolder> folder;
+        auto refuse = [&] {
+            folder.emplace(scratch.path(), writable ? QStringList{"log.txt"} : QStringList{});
+            return folder->failure();
+        };
+        if (fromStart && !refuse().isEmpty())
+            QSKIP(qPrintable("cannot make a folder refuse new files here: " + folder->failure()));
+        TForm1 form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        if (!fromStart && !refuse().isEmpty())
+            QSKIP(qPrintable("cannot make a folder refuse new files here: " + folder->failure()));
+        auto expected = [&] {
+            QByteArray out;
+            for (const QString& l : lines(form))
+                out += cp.encode(l + QStringLiteral("\r\n"));
+            return out;
+        };
+        if (!writable) {
+            QVERIFY(!form.close());
+            QVERIFY(form.isVisible());
+            QCOMPARE(modals.boxes.size(), 1);
+            QVERIFY2(modals.boxes[0].text.startsWith(QStringLiteral("Cannot create file")), qPrintable(modals.boxes[0].text));
+            QVERIFY(modals.boxes[0].text.contains(QStringLiteral("log.txt")));
+            QCOMPARE(readFile(QStringLiteral("log.txt")), history);
+            folder.reset(); // the administrator lets the file be written
+            modals.boxes.clear();
+        }
+        QVERIFY2(form.close(), modals.boxes.isEmpty() ? "" : qPrintable(modals.boxes[0].text));
+        QVERIFY(!form.isVisible());
+        QVERIFY(modals.boxes.isEmpty());
+        const QByteArray saved = readFile(QStringLiteral("log.txt"));
+        QCOMPARE(saved, expected());
+        QVERIFY(saved.startsWith(history.chopped(3) + "\r\n\r\n"));
+        QCOMPARE(untimed(lines(form)).count(QString::fromUtf8(" Выход...")), writable ? 1 : 2);
+        QVERIFY(saved.contains(QByteArray(cp.encode(QString::fromUtf8(" Выполнен Вход\r\n")))));
+        QCOMPARE(QDir().entryList(QDir::Files), QStringList{"log.txt"});
     }
 
     void yearsOfHistory()

@@ -3,12 +3,16 @@
 // against a plain reading of the file's text (its mark decides the encoding; every CR LF, lone
 // LF and lone CR is one line break; a final break does not start an empty line), which the
 // line store's in-place splitting of the 8-bit file must agree with.  Finally the loaded lines
-// are saved in another encoding, as a log moved between systems would be.
+// are saved in another encoding, as a log moved between systems would be.  The same bytes loaded
+// from a file (where a history without a mark stays, read in small pieces cut anywhere) give the
+// same lines, and saving over that file writes what the save of the whole text writes.
 #include "ui/logfile.h"
 #include "ui/loglines.h"
 #include "ui/codepage.h"
 
+#include <QFile>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include <cstdint>
 #include <cstdio>
@@ -113,6 +117,30 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
         fail("the saved file reads as other lines", in, saved);
     if (encodelog(second, e2) != saved)
         fail("saving again changed the file", in, saved);
+
+    // Through a file.
+    {
+        static QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("log.txt"));
+        {
+            QFile f(path);
+            if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(in) != in.size())
+                fail("cannot write the scratch file", in);
+        }
+        LogLines::setpiece(qsizetype(1 + size % 13));
+        LogLines fromfile;
+        LogEncoding ef;
+        QString error;
+        if (!loadlog(path, fromfile, ef, &error) || ef != e1)
+            fail("the file does not load as its bytes do", in);
+        if (all(fromfile) != lines)
+            fail("the file reads as other lines than its bytes", in);
+        if (!savelog(path, fromfile, ef, &error))
+            fail("the file cannot be saved over", in);
+        QFile f(path);
+        if (!f.open(QIODevice::ReadOnly) || f.readAll() != saved)
+            fail("saving over the file writes other bytes than saving its text", in, saved);
+    }
 
     // The same lines saved in another encoding (one a run, chosen by the input's length: every
     // save reserves a large buffer, which costs the instrumented build dearly): as many lines

@@ -1,10 +1,14 @@
-// The log file's encodings, marks and line breaks, and the line store behind the log area.
+// The log file's encodings, marks and line breaks, the line store behind the log area, and
+// saving: over a history that stays in its file, and in place where the folder takes no new file.
 #include "ui/logfile.h"
 #include "ui/loglines.h"
 #include "ui/timefmt.h"
+#include "tests/support/readonly.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -158,60 +162,166 @@ private slots:
         QCOMPARE(l.count(), 0);
     }
 
-    void headStartSavesTheSameFile_data()
+    void historyKeptInItsFile_data()
     {
-        QTest::addColumn<int>("removed"); // lines taken away after the head start
-        QTest::addColumn<bool>("elsewhere"); // saved to another path than prepared
-        QTest::newRow("lines added") << 0 << false;
-        QTest::newRow("one added line removed") << 1 << false;
-        QTest::newRow("a history line removed") << 3 << false;
-        QTest::newRow("another folder") << 0 << true;
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("piece");   // the size of the pieces the file is read in
+        QTest::addColumn<int>("removed"); // lines taken away after this run's two lines
+        QTest::newRow("crlf") << QByteArray("a\r\nb\r\n") << 1 << 0;
+        QTest::newRow("lone lf, lone cr") << QByteArray("a\nb\rc\r\n") << 1 << 0;
+        QTest::newRow("cr lf cut between pieces") << QByteArray("ab\r\ncd\r\n") << 3 << 0;
+        QTest::newRow("cr at the end") << QByteArray("a\r\nb\r") << 2 << 0;
+        QTest::newRow("no final break") << QByteArray("a\r\nb") << 1 << 0;
+        QTest::newRow("separator of the last run") << QByteArray("a\r\n-----------------------\n\r\n") << 4 << 0;
+        QTest::newRow("only breaks") << QByteArray("\r\n\n\r\r\n") << 1 << 0;
+        QTest::newRow("empty") << QByteArray() << 1 << 0;
+        QTest::newRow("added line removed") << QByteArray("a\r\nb\n") << 1 << 1;
+        QTest::newRow("history lines removed") << QByteArray("a\r\nb\nc\r\n") << 1 << 4;
+        QTest::newRow("all removed") << QByteArray("a\r\nb\nc\r\n") << 1 << 5;
+        // Many blocks of lines, every kind of break, the bytes of the whole code page, the
+        // changed breaks early, late and nowhere.
+        QByteArray many;
+        quint32 seed = 12345;
+        auto next = [&] { return (seed = seed * 1103515245u + 12345u) >> 16; };
+        const char* breaks[] = {"\r\n", "\r\n", "\r\n", "\r\n", "\r\n", "\n", "\r", "\n\r\n"};
+        for (int i = 0; i < 3000; ++i) {
+            const int length = int(next() % 60);
+            for (int k = 0; k < length; ++k) {
+                char c = char(next() % 256);
+                if (c == '\r' || c == '\n')
+                    c = 'x';
+                many.append(c);
+            }
+            many.append(breaks[next() % 8]);
+        }
+        QByteArray clean;
+        for (int i = 0; i < 3000; ++i)
+            clean.append("12:00:00 line " + QByteArray::number(i) + "\r\n");
+        for (int piece : {1, 7, 64, 4096, 256 * 1024}) {
+            QTest::addRow("many lines, pieces of %d", piece) << many << piece << 0;
+            QTest::addRow("CR LF only, pieces of %d", piece) << clean << piece << 0;
+            QTest::addRow("changed breaks only at the end, pieces of %d", piece)
+                << clean + "-----------------------\n\r\n" << piece << 0;
+        }
+        QTest::newRow("many lines, history lines removed") << many << 7 << 100;
+        QTest::newRow("CR LF only, history lines removed") << clean << 7 << 100;
     }
-    void headStartSavesTheSameFile()
+    // The history loaded from its file reads the same lines as the file read whole, and is
+    // saved byte for byte as the file read whole would be, also over the file it stays in.
+    void historyKeptInItsFile()
     {
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, piece);
         QFETCH(int, removed);
-        QFETCH(bool, elsewhere);
+        const qsizetype before = LogLines::setpiece(piece);
+        auto restore = qScopeGuard([&] { LogLines::setpiece(before); });
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("log.txt"));
-        LogLines lines;
-        decodelines(QByteArray("one\r\ntwo\nthree\r\n"), lines);
-        LogSaver saver;
-        saver.prepare(path, lines, LogEncoding::Ansi);
-        lines.add(QString::fromUtf8(" Выход..."));
-        lines.add(QStringLiteral("-----------------------\n"));
-        for (int i = 0; i < removed; ++i)
-            lines.removelast();
-        const QString target = elsewhere ? dir.filePath(QStringLiteral("other.txt")) : path;
+        {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(bytes);
+        }
+        LogLines kept, whole;
+        LogEncoding e;
         QString error;
-        QVERIFY2(saver.save(target, lines, LogEncoding::Ansi, &error), qPrintable(error));
-        // Byte for byte what a whole save writes, and nothing left behind.
-        QFile f(target);
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        QCOMPARE(f.readAll(), encodelog(lines, LogEncoding::Ansi));
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QFileInfo(target).fileName()});
-    }
-
-    void headStartThatCannotCommit()
-    {
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("log.txt"));
-        LogLines lines;
-        decodelines(QByteArray("history\r\n"), lines);
-        LogSaver saver;
-        saver.prepare(path, lines, LogEncoding::Ansi);
-        lines.add(u"x");
-        // Something that cannot be replaced stands where the log goes.
-        QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("log.txt/inside")));
-        QString error;
-        QVERIFY(!saver.save(path, lines, LogEncoding::Ansi, &error));
-        QVERIFY2(error.startsWith(QStringLiteral("Cannot create file")), qPrintable(error));
-        QVERIFY(QFileInfo(dir.filePath(QStringLiteral("log.txt/inside"))).isDir());
-        // Mended, the next save writes the whole log.
-        QVERIFY(QDir(path).removeRecursively());
-        QVERIFY(saver.save(path, lines, LogEncoding::Ansi, &error));
+        QVERIFY2(loadlog(path, kept, e, &error), qPrintable(error));
+        QCOMPARE(int(e), int(LogEncoding::Ansi));
+        decodelines(bytes, whole);
+        QCOMPARE(all(kept), all(whole));
+        // Read from the end backwards too, as the log area does.
+        for (qsizetype i = kept.count() - 1; i >= 0; i -= 97)
+            QCOMPARE(kept.line(i), whole.line(i));
+        for (LogLines* l : {&kept, &whole}) {
+            l->add(QString::fromUtf8(" Выход..."));
+            l->add(QStringLiteral("-----------------------\n"));
+            for (int i = 0; i < removed; ++i)
+                l->removelast();
+        }
+        QCOMPARE(all(kept), all(whole));
+        const QByteArray expected = encodelog(whole, LogEncoding::Ansi);
+        QCOMPARE(encodelog(kept, LogEncoding::Ansi), expected);
+        QVERIFY2(savelog(path, kept, LogEncoding::Ansi, &error), qPrintable(error));
         QFile f(path);
         QVERIFY(f.open(QIODevice::ReadOnly));
-        QCOMPARE(f.readAll(), QByteArray("history\r\nx\r\n"));
+        QCOMPARE(f.readAll(), expected);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"log.txt"});
+    }
+
+    void historyWhoseFileIsReplaced()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("log.txt"));
+        {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("history\nmore\r\n");
+        }
+        LogLines lines;
+        LogEncoding e;
+        QString error;
+        QVERIFY(loadlog(path, lines, e, &error));
+        lines.add(u"x");
+        // Something that cannot be replaced stands where the log goes.
+        QVERIFY(QFile::remove(path));
+        QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("log.txt/inside")));
+        QVERIFY(!savelog(path, lines, LogEncoding::Ansi, &error));
+        QVERIFY2(error.startsWith(QStringLiteral("Cannot create file")), qPrintable(error));
+        QVERIFY(QFileInfo(dir.filePath(QStringLiteral("log.txt/inside"))).isDir());
+        // Mended, the next save writes the whole log: the history did not go with its file.
+        QVERIFY(QDir(path).removeRecursively());
+        QVERIFY2(savelog(path, lines, LogEncoding::Ansi, &error), qPrintable(error));
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), QByteArray("history\r\nmore\r\nx\r\n"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"log.txt"});
+    }
+
+    // Where the folder takes no new file, the log is written over the file itself, the same
+    // bytes as a new file would hold; where the file cannot be written either, nothing changes.
+    void savedInPlace_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("writable");
+        QByteArray history;
+        for (int i = 0; i < 5000; ++i)
+            history.append("12:00:00 line " + QByteArray::number(i) + "\r\n");
+        QTest::newRow("breaks as written") << history << true;
+        QTest::newRow("breaks that change, early") << "first\n" + history << true;
+        QTest::newRow("breaks that change, late") << history + "-----------------------\n\r\n" << true;
+        QTest::newRow("file read-only too") << history + "-----------------------\n\r\n" << false;
+    }
+    void savedInPlace()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, writable);
+        const qsizetype before = LogLines::setpiece(1000);
+        auto restore = qScopeGuard([&] { LogLines::setpiece(before); });
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("log.txt"));
+        {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(bytes);
+        }
+        LogLines kept, whole;
+        LogEncoding e;
+        QString error;
+        QVERIFY(loadlog(path, kept, e, &error));
+        decodelines(bytes, whole);
+        for (LogLines* l : {&kept, &whole})
+            l->add(QString::fromUtf8(" Выход..."));
+        {
+            fixture::ReadOnlyFolder ro(dir.path(), writable ? QStringList{"log.txt"} : QStringList{});
+            if (!ro.failure().isEmpty())
+                QSKIP(qPrintable(QStringLiteral("cannot make a folder refuse new files here: ") + ro.failure()));
+            QCOMPARE(savelog(path, kept, LogEncoding::Ansi, &error), writable);
+            if (!writable)
+                QVERIFY2(error.startsWith(QStringLiteral("Cannot create file")), qPrintable(error));
+        }
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), writable ? encodelog(whole, LogEncoding::Ansi) : bytes);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"log.txt"});
     }
 
