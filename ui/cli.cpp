@@ -585,8 +585,7 @@ struct Command {
 const Command Commands[] = {
     {"ports", "", "Доступные COM-порты, по одному в строке: COMn<TAB>устройство.", 0, 0},
     {"read", "COMn [ФАЙЛ]",
-     "Прочитать настройки блока в файл настроек (без ФАЙЛА - на стандартный вывод). ФАЙЛ "
-     "записывается только после успешного чтения и проверки контрольной суммы.", 1, 2},
+     "Прочитать настройки блока в файл настроек (без ФАЙЛА - на стандартный вывод).", 1, 2},
     {"write", "COMn [ФАЙЛ] [--set КЛЮЧ=ЗНАЧЕНИЕ]...",
      "Прочитать блок, заменить ключи из ФАЙЛА и --set, записать и проверить чтением.", 1, 2},
     {"factory", "COMn",
@@ -609,9 +608,11 @@ QString programhelp()
 {
     QString s = QStringLiteral("Блок ВИРЕЛАН2 из командной строки: настройки, звуковые сообщения, "
                                "показания.\n\nКоманды:\n");
-    for (const Command& c : Commands)
-        s += QStringLiteral("  ") + QLatin1String(c.name) + QLatin1Char(' ') + QString::fromUtf8(c.args)
+    for (const Command& c : Commands) {
+        const QString args = QString::fromUtf8(c.args);
+        s += QStringLiteral("  ") + QLatin1String(c.name) + (args.isEmpty() ? QString() : QLatin1Char(' ') + args)
             + QStringLiteral("\n        ") + QString::fromUtf8(c.summary) + QLatin1Char('\n');
+    }
     s += QStringLiteral("\nСправка по команде: virelan2-cli КОМАНДА --help\n\n")
         + QString::fromUtf8(ExitCodes);
     return s;
@@ -726,7 +727,9 @@ int dispatch(const QStringList& arguments)
     args = parser.positionalArguments();
     args.removeFirst();
     if (args.size() < command->least || args.size() > command->most)
-        return wronguse(QStringLiteral("Команде %1 нужно: %1 %2").arg(name, QString::fromUtf8(command->args)),
+        return wronguse(QStringLiteral("Неверное число аргументов; вызов: virelan2-cli %1 %2")
+                            .arg(name, QString::fromUtf8(command->args))
+                            .trimmed(),
                         name);
     if (name == QLatin1String("ports"))
         return cmdports();
