@@ -7,6 +7,7 @@
 #include "tests/sound/wavfile.h"
 #include "tests/support/fixture.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
