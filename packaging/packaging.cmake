@@ -6,7 +6,7 @@ include(GNUInstallDirs)
 set(VIRELAN2_APP_ID org.virelan2.virelan2)
 set(_pkg ${CMAKE_CURRENT_LIST_DIR})
 
-install(TARGETS virelan2 RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS virelan2 virelan2-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 if(UNIX AND NOT APPLE)
   install(TARGETS unitsim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
@@ -75,6 +75,10 @@ unit's settings into one window, lets the engineer change and write them
 back or load factory values, uploads the two voice messages and the siren
 sound from WAV files, and shows six live readings with a chart.  Everything
 it does is kept in an activity log.
+.
+virelan2-cli does the same from the command line, for scripts: reads the
+settings into a file, writes a file's settings and verifies them by reading
+back, uploads the sounds and prints the readings as CSV.
 .
 The package includes unitsim, a simulated control unit on a pseudo-terminal.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)

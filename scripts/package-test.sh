@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the .deb from a built tree (default build/), unpacks it into a scratch root, checks what
-# it installs (desktop entry, software-centre description, icons, dependencies) and starts the
-# unpacked tool through its launcher, offscreen, with the unpacked simulated unit on COM1.
+# it installs (desktop entry, software-centre description, icons, dependencies), runs the
+# unpacked command line and starts the unpacked tool through its launcher, offscreen, with the
+# unpacked simulated unit on COM1.
 # Nothing outside the scratch folder is touched: cpack writes there, and the tool's data folder
 # is a scratch XDG_DATA_HOME.
 set -euo pipefail
@@ -50,7 +51,7 @@ done
 # The scratch root.
 root=$scratch/root
 dpkg-deb -x "$deb" "$root"
-for f in usr/bin/virelan2 usr/bin/unitsim usr/bin/virelan2-launch; do
+for f in usr/bin/virelan2 usr/bin/virelan2-cli usr/bin/unitsim usr/bin/virelan2-launch; do
     [ -x "$root/$f" ] || fail "$f is not installed as a program"
 done
 desktop=$root/usr/share/applications/$id.desktop
@@ -88,6 +89,17 @@ sim=$!
 ports=$XDG_DATA_HOME/virelan2/ports
 for _ in $(seq 100); do [ -L "$ports/COM1" ] && break; sleep 0.05; done
 [ -L "$ports/COM1" ] || { cat "$scratch/unitsim.log" >&2; fail "unitsim linked no COM1"; }
+
+# The command line needs no display: its version, and the port list with the unit on COM1.
+cli=$root/usr/bin/virelan2-cli
+version=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$cli" --version) ||
+    fail "virelan2-cli --version failed"
+[ "$version" = "virelan2-cli $(field Version)" ] || fail "virelan2-cli --version printed: $version"
+listed=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$cli" ports 2>"$scratch/cli.log") ||
+    { cat "$scratch/cli.log" >&2; fail "virelan2-cli ports failed"; }
+grep -qxF "COM1"$'\t'"$(readlink -f "$ports/COM1")" <<<"$listed" ||
+    fail "virelan2-cli ports does not list the unit on COM1: $listed"
+echo "installed virelan2-cli: $version, lists COM1"
 
 cd "$scratch"
 "$root/usr/bin/virelan2-launch" >"$scratch/virelan2.log" 2>&1 &

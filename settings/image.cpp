@@ -136,4 +136,29 @@ QString outofrangetext(const QString& text, int max)
     return QStringLiteral("'%1' is out of range: the field takes 0 to %2.").arg(text).arg(max);
 }
 
+Fields factoryfields()
+{
+    Fields f;
+    f.address = QStringLiteral("1");
+    f.zone = QStringLiteral("1");
+    f.boardDrift = QStringLiteral("30");
+    f.lineDrift = QStringLiteral("20");
+    f.signalLeave = QStringLiteral("1000");
+    f.levelShort = QStringLiteral("3500");
+    f.levelBreak = QStringLiteral("700");
+    f.levelTrigger = QStringLiteral("2900");
+    f.currentLeave = QStringLiteral("50");
+    f.lineShort = QStringLiteral("3100");
+    for (bool& r : f.relay)
+        r = true;
+    for (bool& m : f.monitor)
+        m = true;
+    f.boardLit = false;
+    f.boardFlash = false;
+    f.flashSpeed = 10;
+    f.frequency = 51;
+    f.volume = 12;
+    return f;
+}
+
 } // namespace settings

@@ -70,4 +70,9 @@ void encode(const Fields& fields, std::uint8_t* image);
 // "'<text>' is out of range: the field takes 0 to <max>."
 QString outofrangetext(const QString& text, int max);
 
+// The values "Заводские настройки" puts into the window, and the command line's factory: address
+// 1, zone 1, levels 30, 20, 1000, 3500, 700, 2900, 50 and 3100, every relay and monitoring flag
+// on, both display flags off, bars 10, 51 and 12.
+Fields factoryfields();
+
 } // namespace settings

@@ -65,8 +65,8 @@ UnitInfo unitinfo(const Reading& r)
 {
     UnitInfo u;
     u.firmware = r.decoded.firmware;
-    u.type = r.decoded.deviceType.isNull() ? QString::number(r.image[DeviceTypeIndex])
-                                           : r.decoded.deviceType;
+    // A code without a name leaves the window's field as the blanking before a read left it.
+    u.type = r.decoded.deviceType.isNull() ? QStringLiteral("-- --") : r.decoded.deviceType;
     u.startups = r.decoded.startups;
     u.port = r.port >= 0 ? link::comname(r.port) : QString();
     u.readAt = r.at;

@@ -34,8 +34,7 @@ const Reading* lastgood();
 // Forgets it: a new conversation may be with another unit.
 void forget();
 
-// What a settings file records of the unit a read came from.  A device type without a name is
-// recorded by its code.
+// What a settings file records of the unit a read came from, as the window shows it.
 UnitInfo unitinfo(const Reading& reading);
 
 enum class Written { Done, Refused, NotRead };

@@ -94,24 +94,7 @@ void TForm1::Button3Click()
     Edit1->setText(Blank);
     Edit4->setText(QStringLiteral("ВИРЕЛАН2"));
     Edit2->setText(Blank);
-    Edit5->setText(QStringLiteral("1"));
-    Edit6->setText(QStringLiteral("1"));
-    Edit7->setText(QStringLiteral("30"));
-    Edit8->setText(QStringLiteral("20"));
-    Edit9->setText(QStringLiteral("1000"));
-    Edit10->setText(QStringLiteral("3500"));
-    Edit11->setText(QStringLiteral("700"));
-    Edit12->setText(QStringLiteral("2900"));
-    Edit13->setText(QStringLiteral("50"));
-    Edit20->setText(QStringLiteral("3100"));
-    for (QCheckBox* c : {CheckBox1, CheckBox2, CheckBox3, CheckBox4, CheckBox5, CheckBox6,
-                         CheckBox7, CheckBox8, CheckBox9, CheckBox10})
-        c->setChecked(true);
-    CheckBox11->setChecked(false);
-    CheckBox12->setChecked(false);
-    TrackBar1->setValue(10);
-    TrackBar2->setValue(51);
-    TrackBar3->setValue(12);
+    setfields(settings::factoryfields());
     log(QStringLiteral(" Значения выставлены"));
 }
 

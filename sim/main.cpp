@@ -38,6 +38,7 @@ const char* kHelp =
     "  --verdict B           answer after \"S\" and the image, new firmware (default ]; -1 none)\n"
     "  --refuse-writes       new firmware: refuse images with \"[\" and keep the old one\n"
     "  --bad-checksum        send the image with index 51 off by one\n"
+    "  --alter-stored I      store image index I one higher than a write sent it\n"
     "  --image-length N      bytes sent after \"R\" (default 512)\n"
     "  --telemetry-length N  bytes sent after 0x10 (default 12)\n"
     "  --readings a,b,c,d,e,f  the six readings (default 512,600,700,800,500,2400)\n"
@@ -142,6 +143,8 @@ int main(int argc, char** argv)
             cfg.refuseWrites = true;
         } else if (opt == "--bad-checksum") {
             cfg.badChecksum = true;
+        } else if (opt == "--alter-stored") {
+            cfg.alterStored = int(number(opt, arg()));
         } else if (opt == "--image-length") {
             cfg.imageLength = int(number(opt, arg()));
         } else if (opt == "--telemetry-length") {

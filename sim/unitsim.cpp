@@ -462,6 +462,11 @@ void Unit::Impl::handle(std::uint8_t b)
             if (store) {
                 std::lock_guard<std::mutex> lock(m);
                 std::copy(partial.begin(), partial.end(), image.begin());
+                if (c.alterStored >= 0 && c.alterStored < 512) {
+                    auto& b = image[std::size_t(c.alterStored)];
+                    b = std::uint8_t(b + 1);
+                    image[51] = sum51(image);
+                }
             }
             partial.clear();
             if (c.firmware >= 50) {
@@ -577,14 +582,16 @@ Unit::Unit(const Config& config) : d(new Impl)
     d->cfg = config;
     d->image = defaultImage(config.firmware, config.minor, config.deviceType);
 
-    d->master = posix_openpt(O_RDWR | O_NOCTTY);
+    // Close-on-exec throughout: a program the test starts (the command line) must not inherit
+    // the unit's end of the line, or closing it would no longer hang the line up.
+    d->master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (d->master >= 0 && grantpt(d->master) == 0 && unlockpt(d->master) == 0) {
         char name[128];
         if (ptsname_r(d->master, name, sizeof name) == 0)
             d->slaveName = name;
     }
     if (!d->slaveName.empty())
-        d->slave = open(d->slaveName.c_str(), O_RDWR | O_NOCTTY);
+        d->slave = open(d->slaveName.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (d->slave >= 0) {
         // Raw from the start: nothing may echo back before the tool sets the line up.
         termios t;
@@ -597,7 +604,7 @@ Unit::Unit(const Config& config) : d(new Impl)
     }
     if (d->master >= 0)
         fcntl(d->master, F_SETFL, fcntl(d->master, F_GETFL) | O_NONBLOCK);
-    if (pipe(d->wake) == 0) {
+    if (pipe2(d->wake, O_CLOEXEC) == 0) {
         fcntl(d->wake[0], F_SETFL, O_NONBLOCK);
         fcntl(d->wake[1], F_SETFL, O_NONBLOCK);
     }

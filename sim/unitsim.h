@@ -29,6 +29,8 @@ struct Config {
     bool badChecksum = false;       // send the image with index 51 off by one
     int writeVerdict = ']';         // new firmware: answer after "S" + image; -1 answers nothing
     bool refuseWrites = false;      // new firmware: answer "[" after "S" + image, keep the old one
+    int alterStored = -1;           // a write stores this image index one higher than it came
+                                    // (checksum made good again): the read-back differs
     int telemetryLength = 12;       // bytes sent after 0x10
     std::array<std::uint16_t, 6> readings{{512, 600, 700, 800, 500, 2400}};
 

@@ -1,0 +1,755 @@
+// virelan2-cli run as the shell runs it, a child process, against simulated units on real
+// pseudo-terminals linked as COMn in the scratch port folder: what it prints where, the exit
+// status, and what the unit got on the line.
+#include "settings/image.h"
+#include "settings/settingsfile.h"
+#include "tests/settings/factorybytes.h"
+#include "tests/sound/wavfile.h"
+#include "tests/support/fixture.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSerialPort>
+#include <QtTest>
+
+#include <csignal>
+#include <functional>
+#include <memory>
+
+#include <pty.h>
+#include <unistd.h>
+
+Q_DECLARE_METATYPE(sim::Config)
+
+namespace {
+
+using Image = std::array<std::uint8_t, 512>;
+
+struct Run {
+    int code = -1;
+    bool crashed = false;
+    QByteArray out, err;
+    QString errtext() const { return QString::fromUtf8(err); }
+};
+
+// Runs the command line to its end.  `during` runs once the child has started (to send it
+// Ctrl+C, or to watch the unit); `modifier` runs in the child before it starts.
+Run cli(const QStringList& args, const std::function<void(QProcess&)>& during = {},
+        const std::function<void()>& modifier = {})
+{
+    QProcess p;
+    p.setProgram(QStringLiteral(CLI_PATH));
+    p.setArguments(args);
+    if (modifier)
+        p.setChildProcessModifier(modifier);
+    p.start();
+    Run r;
+    if (!p.waitForStarted(10000)) {
+        r.err = "did not start";
+        return r;
+    }
+    if (during)
+        during(p);
+    // Generous: the longest command here waits through three 1000 ms pauses.
+    if (!p.waitForFinished(60000)) {
+        p.kill();
+        p.waitForFinished();
+        r.err = "did not finish";
+        return r;
+    }
+    r.crashed = p.exitStatus() != QProcess::NormalExit;
+    r.code = p.exitCode();
+    r.out = p.readAllStandardOutput();
+    r.err += p.readAllStandardError();
+    return r;
+}
+
+QByteArray bytes(const std::vector<std::uint8_t>& v)
+{
+    return QByteArray(reinterpret_cast<const char*>(v.data()), qsizetype(v.size()));
+}
+
+QByteArray bytes(const Image& a)
+{
+    return QByteArray(reinterpret_cast<const char*>(a.data()), qsizetype(a.size()));
+}
+
+// The image indices a settings file carries.
+bool writable(int i)
+{
+    return (i >= 6 && i <= 27) || (i >= 34 && i <= 43);
+}
+
+Image withsum(Image a)
+{
+    a[settings::SumIndex] = settings::imagesum(a.data());
+    return a;
+}
+
+// An image far from the factory values in every writable field.
+Image unusual(Image a)
+{
+    const std::pair<int, int> values[] = {
+        {6, 17}, {7, 3}, {8, 1}, {9, 0}, {10, 0x01}, {11, 0x02}, {12, 0x00}, {13, 0x99},
+        {14, 0x07}, {15, 0xD0}, {16, 0x0F}, {17, 0xA0}, {18, 0x01}, {19, 0x90}, {20, 0x0A},
+        {21, 0x28}, {22, 0}, {23, 1}, {24, 0}, {25, 1}, {26, 0}, {27, 0}, {34, 0}, {35, 1},
+        {36, 0}, {37, 1}, {38, 17}, {39, 200}, {40, 0x09}, {41, 0x60}, {42, 77}, {43, 5}};
+    for (const auto& [i, v] : values)
+        a[std::size_t(i)] = std::uint8_t(v);
+    return withsum(a);
+}
+
+const QByteArray Connect = "ZU";
+const QByteArray End = "Z";
+
+} // namespace
+
+class TestCli : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void versionAndHelp_data();
+    void versionAndHelp();
+    void wrongUseSendsNothing_data();
+    void wrongUseSendsNothing();
+    void portsListsPresentPorts();
+    void read_data();
+    void read();
+    void busyPortIsNotASilentUnit();
+    void write_data();
+    void write();
+    void fileOfOneUnitMakesAnotherTheSame();
+    void factory();
+    void ctrlCDuringWrite_data();
+    void ctrlCDuringWrite();
+    void upload_data();
+    void upload();
+    void siren_data();
+    void siren();
+    void ctrlCStopsUploadAtABlock();
+    void progress_data();
+    void progress();
+    void watchCountsRows();
+    void watchEndsAtCtrlC();
+
+private:
+    std::unique_ptr<fixture::Scratch> scratch;
+    QString file(const QString& name) const { return scratch->file(name); }
+    void put(const QString& name, const QByteArray& content)
+    {
+        QFile f(file(name));
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(content);
+    }
+};
+
+void TestCli::init()
+{
+    scratch = std::make_unique<fixture::Scratch>();
+}
+
+void TestCli::cleanup()
+{
+    // The window rewrites "log.txt" whole at exit; the command line must never touch it.
+    QVERIFY(!QFile::exists(file(QStringLiteral("log.txt"))));
+    scratch.reset();
+}
+
+void TestCli::versionAndHelp_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("shows");
+    QTest::newRow("--version") << QStringList{"--version"} << QStringLiteral("virelan2-cli " V2_VERSION "\n");
+    QTest::newRow("--help") << QStringList{"--help"} << QStringLiteral("Коды завершения:");
+    for (const char* c : {"ports", "read", "write", "factory", "upload", "siren", "watch"})
+        QTest::addRow("%s --help", c) << QStringList{c, "--help"} << QStringLiteral("] %1").arg(c);
+    QTest::newRow("write --help names --set") << QStringList{"write", "--help"} << QStringLiteral("--set <КЛЮЧ=ЗНАЧЕНИЕ>");
+    QTest::newRow("watch --help names --count") << QStringList{"watch", "-h"} << QStringLiteral("--count <N>");
+}
+
+void TestCli::versionAndHelp()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, shows);
+    const Run r = cli(args);
+    QCOMPARE(r.code, 0);
+    QVERIFY2(QString::fromUtf8(r.out).contains(shows), r.out.constData());
+    QCOMPARE(r.err, QByteArray());
+}
+
+void TestCli::wrongUseSendsNothing_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QStringList>("says"); // fragments of the message
+
+    const QString bad = QStringLiteral("bad.ini");
+    QTest::newRow("no command") << QStringList{} << QStringList{"команда"};
+    QTest::newRow("unknown command") << QStringList{"frobnicate", "COM1"} << QStringList{"frobnicate"};
+    QTest::newRow("unknown option") << QStringList{"read", "COM1", "--bogus"} << QStringList{"bogus"};
+    QTest::newRow("no port") << QStringList{"read"} << QStringList{"COMn"};
+    QTest::newRow("COM0") << QStringList{"read", "COM0"} << QStringList{"COM0"};
+    QTest::newRow("COM41") << QStringList{"read", "COM41"} << QStringList{"COM41"};
+    QTest::newRow("COM01") << QStringList{"read", "COM01"} << QStringList{"COM01"};
+    QTest::newRow("not a COM name") << QStringList{"factory", "/dev/ttyS0"} << QStringList{"/dev/ttyS0"};
+    QTest::newRow("too many") << QStringList{"read", "COM1", "a.ini", "b.ini"} << QStringList{"read COMn"};
+    QTest::newRow("ports takes none") << QStringList{"ports", "COM1"} << QStringList{"ports"};
+    QTest::newRow("write of nothing") << QStringList{"write", "COM1"} << QStringList{"--set"};
+    QTest::newRow("--set unknown key") << QStringList{"write", "COM1", "--set", "adress=5"}
+                                       << QStringList{"adress", "5"};
+    QTest::newRow("--set out of range") << QStringList{"write", "COM1", "--set", "volume=40"}
+                                        << QStringList{"volume", "40", "2", "16"};
+    QTest::newRow("--set not a number") << QStringList{"write", "COM1", "--set", "zone=five"}
+                                        << QStringList{"zone", "five"};
+    QTest::newRow("--set without =") << QStringList{"write", "COM1", "--set", "address"}
+                                     << QStringList{"address"};
+    QTest::newRow("--set without value") << QStringList{"write", "COM1", "--set"} << QStringList{"--set"};
+    QTest::newRow("missing file") << QStringList{"write", "COM1", "none.ini"} << QStringList{"none.ini"};
+    QTest::newRow("bad file") << QStringList{"write", "COM1", bad} << QStringList{bad, "relay_siren", "2"};
+    QTest::newRow("bad file, good --set") << QStringList{"write", "COM1", bad, "--set", "address=3"}
+                                          << QStringList{bad, "relay_siren"};
+    QTest::newRow("good file, bad --set") << QStringList{"write", "COM1", "good.ini", "--set", "address=256"}
+                                          << QStringList{"address", "256"};
+    QTest::newRow("read into a missing folder") << QStringList{"read", "COM1", "no/such/folder/x.ini"}
+                                                << QStringList{"x.ini"};
+    QTest::newRow("upload: one file") << QStringList{"upload", "COM1", "ok.wav"} << QStringList{"PPK2.wav"};
+    QTest::newRow("upload: missing PPK1") << QStringList{"upload", "COM1", "none.wav", "ok.wav"}
+                                          << QStringList{"PPK1.WAV", "none.wav"};
+    QTest::newRow("upload: PPK2 not a WAV") << QStringList{"upload", "COM1", "ok.wav", "text.wav"}
+                                            << QStringList{"PPK2.WAV", "text.wav", "WAV"};
+    QTest::newRow("siren: short data") << QStringList{"siren", "COM1", "short.wav"}
+                                       << QStringList{"SIREN.WAV", "short.wav"};
+    QTest::newRow("watch: interval 0") << QStringList{"watch", "COM1", "--interval", "0"} << QStringList{"--interval"};
+    QTest::newRow("watch: count x") << QStringList{"watch", "COM1", "--count", "x"} << QStringList{"--count"};
+}
+
+void TestCli::wrongUseSendsNothing()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QStringList, says);
+    put(QStringLiteral("bad.ini"), "[settings]\naddress=5\nrelay_siren=2\n");
+    put(QStringLiteral("good.ini"), "[settings]\naddress=5\n");
+    put(QStringLiteral("ok.wav"), wavfile::canonical(wavfile::sound(1024)));
+    put(QStringLiteral("text.wav"), "not a sound at all");
+    put(QStringLiteral("short.wav"), wavfile::canonical(wavfile::sound(1024), 4096));
+    auto unit = fixture::unitOn(1);
+
+    const Run r = cli(args);
+    QCOMPARE(r.code, 2);
+    QCOMPARE(r.out, QByteArray());
+    for (const QString& s : says)
+        QVERIFY2(r.errtext().contains(s), qPrintable(s + QStringLiteral(" not in: ") + r.errtext()));
+    QCOMPARE(bytes(unit->received()), QByteArray());
+    QVERIFY(!QFile::exists(file(QStringLiteral("no/such/folder/x.ini"))));
+}
+
+void TestCli::portsListsPresentPorts()
+{
+    auto two = fixture::unitOn(2);
+    auto five = fixture::unitOn(5);
+    const Run r = cli({"ports"});
+    QCOMPARE(r.code, 0);
+    QCOMPARE(QString::fromUtf8(r.out), QStringLiteral("COM2\t%1\nCOM5\t%2\n")
+                                           .arg(QString::fromStdString(two->slavePath()),
+                                                QString::fromStdString(five->slavePath())));
+    QCOMPARE(bytes(two->received()), QByteArray());
+
+    two.reset();
+    five.reset();
+    const Run none = cli({"ports"});
+    QCOMPARE(none.code, 0);
+    QCOMPARE(none.out, QByteArray());
+    QVERIFY(none.errtext().contains(QStringLiteral("Доступных COM-портов нет")));
+}
+
+void TestCli::read_data()
+{
+    QTest::addColumn<sim::Config>("config");
+    QTest::addColumn<bool>("tofile");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QByteArray>("sent");
+    QTest::addColumn<QString>("says");
+
+    sim::Config ok;
+    sim::Config silent;
+    silent.silent = true;
+    sim::Config refusing;
+    refusing.answerToStart = 'A';
+    sim::Config badsum;
+    badsum.badChecksum = true;
+    sim::Config oldbadsum = badsum;
+    oldbadsum.firmware = 40; // old firmware has no checksum to check
+    sim::Config shortimage;
+    shortimage.imageLength = 300;
+    for (bool tofile : {false, true}) {
+        const char* where = tofile ? "file" : "stdout";
+        QTest::addRow("%s: read", where) << ok << tofile << 0 << Connect + "R" + End << QStringLiteral("Прочитано");
+        QTest::addRow("%s: silent", where) << silent << tofile << 1 << Connect + End
+                                          << QStringLiteral("Ошибка подключения: устройство не отвечает");
+        QTest::addRow("%s: refused", where) << refusing << tofile << 1 << Connect + End
+                                           << QStringLiteral("Ошибка подключения: 65");
+        QTest::addRow("%s: bad checksum", where) << badsum << tofile << 1 << Connect + "R" + End
+                                                << QStringLiteral("Контрольная сумма не совпадает");
+        QTest::addRow("%s: old firmware", where) << oldbadsum << tofile << 0 << Connect + "R" + End
+                                                << QStringLiteral("Прочитано");
+        QTest::addRow("%s: short image", where) << shortimage << tofile << 1 << Connect + "R" + End
+                                               << QStringLiteral("Нет ответа от блока");
+    }
+}
+
+void TestCli::read()
+{
+    QFETCH(sim::Config, config);
+    QFETCH(bool, tofile);
+    QFETCH(int, code);
+    QFETCH(QByteArray, sent);
+    QFETCH(QString, says);
+
+    auto unit = fixture::unitOn(3, config);
+    unit->setImage(unusual(unit->image()));
+    const QString path = file(QStringLiteral("unit.ini"));
+    const QByteArray earlier = "[settings]\n; an earlier read\naddress=99\n";
+    put(QStringLiteral("unit.ini"), earlier);
+
+    const Run r = tofile ? cli({"read", "COM3", path}) : cli({"read", "COM3"});
+    QCOMPARE(r.code, code);
+    QVERIFY2(r.errtext().contains(says), qPrintable(r.errtext()));
+    QCOMPARE(bytes(unit->received()), sent);
+    const QByteArray text = tofile ? fixture::readFile(path) : r.out;
+    if (tofile)
+        QCOMPARE(r.out, QByteArray());
+    if (code != 0) {
+        // Nothing half-read anywhere: the earlier file is as it was.
+        QCOMPARE(fixture::readFile(path), earlier);
+        QCOMPARE(r.out, QByteArray());
+        return;
+    }
+    // The file carries the unit's values, and a record of where and when they came from.
+    put(QStringLiteral("got.ini"), text);
+    const settings::Fields got = settings::loadfile(file(QStringLiteral("got.ini")), settings::Fields{});
+    QCOMPARE(settings::keyvalues(got), settings::keyvalues(settings::decode(unit->image().data()).fields));
+    QVERIFY(text.startsWith("[settings]\n"));
+    QVERIFY(text.contains("\n[unit]\n"));
+    QVERIFY(text.contains("\nport=COM3\n"));
+    QVERIFY(text.contains(config.firmware >= 50 ? "\nfirmware=5.14\n" : "\nfirmware=4.0\n"));
+    QVERIFY(QRegularExpression(QStringLiteral("\nread_at=\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d(Z|[+-]\\d\\d:\\d\\d)\n"))
+                .match(QString::fromUtf8(text))
+                .hasMatch());
+}
+
+void TestCli::busyPortIsNotASilentUnit()
+{
+    auto unit = fixture::unitOn(4);
+    QSerialPort holder(QString::fromStdString(unit->slavePath()));
+    QVERIFY(holder.open(QIODevice::ReadWrite));
+    const Run busy = cli({"read", "COM4"});
+    QCOMPARE(busy.code, 1);
+    QVERIFY2(busy.errtext().contains(QStringLiteral("COM4 занят")), qPrintable(busy.errtext()));
+    QVERIFY(!busy.errtext().contains(QStringLiteral("не отвечает")));
+    holder.close();
+    QCOMPARE(bytes(unit->received()), QByteArray());
+
+    // A COM number with no device behind it.
+    const Run none = cli({"read", "COM9"});
+    QCOMPARE(none.code, 1);
+    QVERIFY2(none.errtext().contains(QStringLiteral("COM9")) && none.errtext().contains(QStringLiteral("не найден")),
+             qPrintable(none.errtext()));
+}
+
+void TestCli::write_data()
+{
+    QTest::addColumn<sim::Config>("config");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<bool>("stored");  // the unit holds the new values afterwards
+    QTest::addColumn<bool>("readback"); // the values were read back after the write
+    QTest::addColumn<QStringList>("says");
+
+    sim::Config ok;
+    sim::Config old;
+    old.firmware = 40;
+    sim::Config refusing;
+    refusing.refuseWrites = true;
+    sim::Config silentverdict; // the stale byte of silence is no refusal
+    silentverdict.writeVerdict = -1;
+    sim::Config altering;
+    altering.alterStored = 7; // zone
+    sim::Config badsum;
+    badsum.badChecksum = true;
+    sim::Config silent;
+    silent.silent = true;
+    sim::Config refusedconnect;
+    refusedconnect.answerToStart = 0xFF;
+    sim::Config shortimage;
+    shortimage.imageLength = 511;
+
+    QTest::newRow("written and read back") << ok << 0 << true << true
+                                           << QStringList{"address: 17 -> 7", "zone: 3 -> 9", "volume: 5 -> 9",
+                                                          "подтверждено"};
+    QTest::newRow("old firmware") << old << 0 << true << true << QStringList{"подтверждено"};
+    QTest::newRow("no verdict") << silentverdict << 0 << true << true << QStringList{"подтверждено"};
+    QTest::newRow("refused write") << refusing << 1 << false << false << QStringList{"Ошибка Записи"};
+    QTest::newRow("read-back differs") << altering << 1 << false << true
+                                       << QStringList{"zone: записано 9, прочитано 10"};
+    QTest::newRow("bad checksum: nothing written") << badsum << 1 << false << false
+                                                   << QStringList{"Контрольная сумма не совпадает"};
+    QTest::newRow("silent unit") << silent << 1 << false << false << QStringList{"не отвечает"};
+    QTest::newRow("refused connect") << refusedconnect << 1 << false << false << QStringList{"255"};
+    QTest::newRow("short image: nothing written") << shortimage << 1 << false << false
+                                                  << QStringList{"Нет ответа от блока"};
+}
+
+void TestCli::write()
+{
+    QFETCH(sim::Config, config);
+    QFETCH(int, code);
+    QFETCH(bool, stored);
+    QFETCH(bool, readback);
+    QFETCH(QStringList, says);
+
+    auto unit = fixture::unitOn(1, config);
+    const Image before = unusual(unit->image());
+    unit->setImage(before);
+    // The file names two keys; --set comes after it and wins.
+    put(QStringLiteral("change.ini"), "[settings]\naddress=3\nvolume=9\n");
+
+    const Run r = cli({"write", "COM1", file(QStringLiteral("change.ini")), "--set", "address=7", "--set",
+                       "zone=$9"});
+    QCOMPARE(r.code, code);
+    QCOMPARE(r.out, QByteArray());
+    for (const QString& s : says)
+        QVERIFY2(r.errtext().contains(s), qPrintable(s + QStringLiteral(" not in: ") + r.errtext()));
+
+    Image wanted = before;
+    wanted[6] = 7;
+    wanted[7] = 9;
+    wanted[43] = 9;
+    wanted = withsum(wanted);
+    const Image now = unit->image();
+    if (stored) {
+        QCOMPARE(bytes(now), bytes(wanted));
+    } else if (config.alterStored >= 0) {
+        QCOMPARE(now[7], std::uint8_t(10));
+    } else {
+        QCOMPARE(bytes(now), bytes(before));
+    }
+
+    // What went on the line: a write only over a good read, the image whole, the end.
+    const QByteArray sent = bytes(unit->received());
+    if (config.silent || config.answerToStart != 'W') {
+        QCOMPARE(sent, Connect + End);
+        return;
+    }
+    if (config.badChecksum || config.imageLength != 512) {
+        QCOMPARE(sent, Connect + "R" + End);
+        return;
+    }
+    QByteArray image = bytes(wanted);
+    QCOMPARE(sent, Connect + "R" + "S" + image + (readback ? "R" : "") + End);
+}
+
+void TestCli::fileOfOneUnitMakesAnotherTheSame()
+{
+    sim::Config first;
+    auto a = fixture::unitOn(1, first);
+    a->setImage(unusual(a->image()));
+    sim::Config second;
+    second.firmware = 53;
+    second.minor = 2;
+    second.deviceType = 2;
+    auto b = fixture::unitOn(2, second);
+    const Image bbefore = b->image();
+
+    const QString path = file(QStringLiteral("acceptance/unit-17.ini"));
+    QDir().mkpath(file(QStringLiteral("acceptance")));
+    const Run read = cli({"read", "COM1", path});
+    QCOMPARE(read.code, 0);
+    const Run write = cli({"write", "COM2", path});
+    QCOMPARE(write.code, 0);
+
+    const Image from = a->image();
+    const Image to = b->image();
+    for (int i = 0; i < 512; ++i) {
+        if (writable(i))
+            QVERIFY2(to[i] == from[i], qPrintable(QStringLiteral("index %1").arg(i)));
+        else if (i != settings::SumIndex)
+            QVERIFY2(to[i] == bbefore[i], qPrintable(QStringLiteral("index %1 is not B's own").arg(i)));
+    }
+    QCOMPARE(to[settings::SumIndex], settings::imagesum(to.data()));
+}
+
+void TestCli::factory()
+{
+    auto unit = fixture::unitOn(6);
+    const Image before = unusual(unit->image());
+    unit->setImage(before);
+    const Run r = cli({"factory", "COM6"});
+    QCOMPARE(r.code, 0);
+    QCOMPARE(r.out, QByteArray());
+    const Image now = unit->image();
+    for (const auto& [index, value] : FactoryBytes)
+        QVERIFY2(now[index] == value, qPrintable(QStringLiteral("index %1: %2").arg(index).arg(now[index])));
+    for (int i = 0; i < 512; ++i)
+        if (!writable(i) && i != settings::SumIndex)
+            QCOMPARE(now[i], before[i]);
+    QVERIFY(r.errtext().contains(QStringLiteral("address: 17 -> 1")));
+}
+
+void TestCli::ctrlCDuringWrite_data()
+{
+    QTest::addColumn<QByteArray>("after");  // Ctrl+C once the unit has received this
+    QTest::addColumn<bool>("stored");
+
+    QTest::newRow("during the read: nothing written") << QByteArray("ZUR") << false;
+    QTest::newRow("after S: the image goes whole") << QByteArray("ZURS") << true;
+}
+
+void TestCli::ctrlCDuringWrite()
+{
+    QFETCH(QByteArray, after);
+    QFETCH(bool, stored);
+    auto unit = fixture::unitOn(1);
+    const Image before = unit->image();
+    const Run r = cli({"write", "COM1", "--set", "address=42"}, [&](QProcess& p) {
+        QTRY_VERIFY_WITH_TIMEOUT(bytes(unit->received()).startsWith(after), 10000);
+        ::kill(pid_t(p.processId()), SIGINT);
+    });
+    QCOMPARE(r.code, 130);
+    QVERIFY(!r.crashed);
+    QCOMPARE(r.out, QByteArray());
+    const QByteArray sent = bytes(unit->received());
+    if (stored) {
+        QCOMPARE(unit->image()[6], std::uint8_t(42));
+        QCOMPARE(sent.size(), 4 + 512 + 1); // no read-back: straight to the end
+    } else {
+        QCOMPARE(bytes(unit->image()), bytes(before));
+        QCOMPARE(sent, Connect + "R" + End);
+    }
+    QVERIFY(sent.endsWith('Z'));
+}
+
+void TestCli::upload_data()
+{
+    QTest::addColumn<sim::Config>("config");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<int>("blocks"); // blocks the unit has whole
+    QTest::addColumn<int>("heard");  // bytes it heard after the counts, when stopped
+    QTest::addColumn<QString>("says");
+
+    sim::Config ok;
+    sim::Config hangup;
+    hangup.hangupAfterBlocks = 3;
+    sim::Config stall;
+    stall.stallAfterBlocks = 4;
+    sim::Config silent;
+    silent.silent = true;
+    sim::Config nocounts;
+    nocounts.fault = sim::Fault::Silent;
+    nocounts.faultOn = sim::Reply::Counts;
+
+    QTest::newRow("both messages") << ok << 0 << 5 << 0 << QStringLiteral("Записано");
+    // The unit hangs up at the first byte of block 4, and takes block 5 whole before it stalls.
+    QTest::newRow("hang-up mid-upload") << hangup << 1 << 3 << 3 * 512 + 1
+                                        << QStringLiteral("Связь с устройством потеряна");
+    QTest::newRow("stall mid-upload") << stall << 1 << 4 << 5 * 512 << QStringLiteral("Устройство не отвечает");
+    QTest::newRow("silent unit") << silent << 1 << 0 << 0 << QStringLiteral("не отвечает");
+    QTest::newRow("no T after the counts") << nocounts << 1 << 0 << 0 << QStringLiteral("Устройство не отвечает");
+}
+
+void TestCli::upload()
+{
+    QFETCH(sim::Config, config);
+    QFETCH(int, code);
+    QFETCH(int, blocks);
+    QFETCH(int, heard);
+    QFETCH(QString, says);
+
+    const QByteArray one = wavfile::sound(3 * 512 + 100, 1);
+    const QByteArray two = wavfile::sound(2 * 512, 2);
+    put(QStringLiteral("ppk1.wav"), wavfile::canonical(one));
+    put(QStringLiteral("ppk2.wav"), wavfile::withlist(two));
+    auto unit = fixture::unitOn(1, config);
+
+    const Run r = cli({"upload", "COM1", file(QStringLiteral("ppk1.wav")), file(QStringLiteral("ppk2.wav"))});
+    QCOMPARE(r.code, code);
+    QCOMPARE(r.out, QByteArray());
+    QVERIFY2(r.errtext().contains(says), qPrintable(r.errtext()));
+
+    const QByteArray sound = bytes(unit->sound(0)) + bytes(unit->sound(1));
+    QCOMPARE(sound.size(), blocks * 512);
+    QCOMPARE(sound, (one.left(3 * 512) + two).left(blocks * 512));
+    const QByteArray sent = bytes(unit->received());
+    if (config.silent) {
+        QCOMPARE(sent, Connect + End);
+        return;
+    }
+    const QByteArray head = Connect + QByteArray("\x60\x00\x03\x00\x02", 5);
+    QVERIFY(sent.startsWith(head));
+    if (code == 0) {
+        QCOMPARE(sent, head + one.left(3 * 512) + two + End);
+        return;
+    }
+    // Stopped: the reconnect line, and no "Z" after the last block the unit heard.
+    QVERIFY(r.errtext().contains(QStringLiteral("переподключите блок")));
+    QTest::qWait(100);
+    QCOMPARE(bytes(unit->received()).size() - head.size(), heard);
+}
+
+void TestCli::siren_data()
+{
+    QTest::addColumn<int>("firmware");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("says");
+    QTest::newRow("old firmware takes it") << 40 << 0 << QStringLiteral("Успешно");
+    QTest::newRow("new firmware has its own") << 52 << 1 << QStringLiteral("Запись сирены недоступна");
+}
+
+void TestCli::siren()
+{
+    QFETCH(int, firmware);
+    QFETCH(int, code);
+    QFETCH(QString, says);
+    const QByteArray data = wavfile::sound(4 * 512, 3);
+    put(QStringLiteral("siren.wav"), wavfile::canonical(data));
+    sim::Config c;
+    c.firmware = std::uint8_t(firmware);
+    auto unit = fixture::unitOn(2, c);
+
+    const Run r = cli({"siren", "COM2", file(QStringLiteral("siren.wav"))});
+    QCOMPARE(r.code, code);
+    QVERIFY2(r.errtext().contains(says), qPrintable(r.errtext()));
+    if (code == 0) {
+        QCOMPARE(bytes(unit->sound(2)), data);
+        QCOMPARE(bytes(unit->received()), Connect + "R" + QByteArray("\x70\x00\x04", 3) + data + End);
+    } else {
+        QCOMPARE(bytes(unit->received()), Connect + "R" + End);
+    }
+}
+
+void TestCli::ctrlCStopsUploadAtABlock()
+{
+    constexpr int Blocks = 300;
+    put(QStringLiteral("ppk1.wav"), wavfile::canonical(wavfile::sound(Blocks * 512)));
+    put(QStringLiteral("ppk2.wav"), wavfile::canonical(wavfile::sound(512)));
+    sim::Config slow;
+    slow.blockWorkMs = 10;
+    auto unit = fixture::unitOn(1, slow);
+
+    const Run r = cli({"upload", "COM1", file(QStringLiteral("ppk1.wav")), file(QStringLiteral("ppk2.wav"))},
+                      [&](QProcess& p) {
+                          QTRY_VERIFY_WITH_TIMEOUT(unit->blocksReceived() >= 5, 10000);
+                          ::kill(pid_t(p.processId()), SIGINT);
+                      });
+    QCOMPARE(r.code, 130);
+    QVERIFY(!r.crashed);
+    QVERIFY2(r.errtext().contains(QStringLiteral("Запись прервана оператором")), qPrintable(r.errtext()));
+    QVERIFY(r.errtext().contains(QStringLiteral("переподключите блок")));
+    const int got = unit->blocksReceived();
+    QVERIFY(got >= 5 && got < Blocks);
+    // Whole blocks only, and nothing after the last one: no "Z" to a unit still taking sound.
+    QTest::qWait(100);
+    QCOMPARE(bytes(unit->received()).size(), 7 + got * 512);
+}
+
+void TestCli::progress_data()
+{
+    QTest::addColumn<bool>("terminal");
+    QTest::newRow("pipe: whole lines at tenths") << false;
+    QTest::newRow("terminal: one line redrawn") << true;
+}
+
+void TestCli::progress()
+{
+    QFETCH(bool, terminal);
+    constexpr int Blocks = 100;
+    put(QStringLiteral("siren.wav"), wavfile::canonical(wavfile::sound(Blocks * 512)));
+    sim::Config c;
+    c.firmware = 40;
+    c.blockWorkMs = 3;
+    auto unit = fixture::unitOn(1, c);
+
+    int master = -1, slave = -1;
+    if (terminal) {
+        QCOMPARE(openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+    }
+    const Run r = cli({"siren", "COM1", file(QStringLiteral("siren.wav"))}, {},
+                      terminal ? std::function<void()>([slave] { ::dup2(slave, 2); }) : std::function<void()>());
+    QByteArray shown = r.err;
+    if (terminal) {
+        ::close(slave);
+        char buf[4096];
+        ssize_t n;
+        while ((n = ::read(master, buf, sizeof buf)) > 0)
+            shown.append(buf, n);
+        ::close(master);
+    }
+    QCOMPARE(r.code, 0);
+    QCOMPARE(r.out, QByteArray());
+    const QString text = QString::fromUtf8(shown);
+    const int steps = int(text.count(QStringLiteral("Отправлено")));
+    if (terminal) {
+        QCOMPARE(steps, 0);
+        QVERIFY2(text.contains(QStringLiteral("[##############################] 100 %  блоков 100 из 100")),
+                 qPrintable(text));
+        // The bar is redrawn in place: no line of its own per draw.
+        const int lines = int(text.count(QLatin1Char('\n')));
+        QVERIFY2(lines < 12, qPrintable(text));
+    } else {
+        QCOMPARE(steps, 10);
+        QVERIFY(!text.contains(QLatin1Char('\r')));
+        QVERIFY(text.contains(QStringLiteral("Отправлено 100 % (блоков 100 из 100), осталось 0:00")));
+    }
+}
+
+void TestCli::watchCountsRows()
+{
+    sim::Config shortreplies;
+    shortreplies.telemetryLength = 5;
+    auto unit = fixture::unitOn(1, shortreplies);
+    QByteArray err;
+    const Run r = cli({"watch", "COM1", "--interval", "50", "--count", "2"}, [&](QProcess& p) {
+        // Short replies are reported, not printed; then the unit answers whole.
+        QTRY_VERIFY_WITH_TIMEOUT((err += p.readAllStandardError()).contains("5 байт из 12"), 10000);
+        sim::Config c;
+        c.readings = {{1, 2, 3, 65535, 40000, 0}};
+        unit->setConfig(c);
+    });
+    QCOMPARE(r.code, 0);
+    const QStringList rows = QString::fromUtf8(r.out).split(QLatin1Char('\n'));
+    QCOMPARE(rows.size(), 4); // header, two rows, and the end of the last
+    QCOMPARE(rows[0], QStringLiteral("time,ppk1,ppk2,gochs,adc,light,power"));
+    const QRegularExpression row(
+        QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}(Z|[+-]\\d\\d:\\d\\d),1,2,3,65535,40000,0$"));
+    QVERIFY2(row.match(rows[1]).hasMatch(), qPrintable(rows[1]));
+    QVERIFY2(row.match(rows[2]).hasMatch(), qPrintable(rows[2]));
+    QCOMPARE(rows[3], QString());
+    QVERIFY(bytes(unit->received()).endsWith(QByteArray("\x10") + End));
+}
+
+void TestCli::watchEndsAtCtrlC()
+{
+    auto unit = fixture::unitOn(1);
+    QByteArray out;
+    const Run r = cli({"watch", "COM1", "--interval", "20"}, [&](QProcess& p) {
+        QTRY_VERIFY_WITH_TIMEOUT((out += p.readAllStandardOutput()).count('\n') >= 4, 10000);
+        ::kill(pid_t(p.processId()), SIGINT);
+    });
+    QCOMPARE(r.code, 0);
+    QVERIFY(!r.crashed);
+    out += r.out;
+    const QList<QByteArray> rows = out.split('\n');
+    QVERIFY(rows.size() >= 5);
+    QCOMPARE(rows.first(), QByteArray("time,ppk1,ppk2,gochs,adc,light,power"));
+    QCOMPARE(rows.last(), QByteArray()); // every row whole
+    for (qsizetype i = 1; i + 1 < rows.size(); ++i)
+        QVERIFY2(rows[i].endsWith(",512,600,700,800,500,2400"), rows[i].constData());
+    const QByteArray sent = bytes(unit->received());
+    QVERIFY(sent.startsWith(Connect + "\x10"));
+    QVERIFY(sent.endsWith(End));
+    QCOMPARE(sent.count('\x10'), rows.size() - 2);
+}
+
+QTEST_GUILESS_MAIN(TestCli)
+#include "test_cli.moc"
