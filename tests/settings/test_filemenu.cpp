@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPainter>
 #include <QPushButton>
 #include <QSlider>
 #include <QtTest>
@@ -47,6 +48,13 @@ struct Desk {
             auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
             if (!menu)
                 return;
+            // What the operator sees: the window with the menu over it.
+            QPixmap shot = form->grab();
+            {
+                QPainter p(&shot);
+                p.drawPixmap(form->mapFromGlobal(menu->pos()), menu->grab());
+            }
+            shot.save(qEnvironmentVariable("V2_PNG_DIR", scratch.path()) + QStringLiteral("/settings-menu.png"));
             QAction* pick = nullptr;
             for (QAction* a : menu->actions()) {
                 items << a->text();
@@ -153,17 +161,14 @@ void TestFileMenu::loadPutsValuesAndSendsNothing()
 void TestFileMenu::loadThenSaveGivesTheSameFile()
 {
     Desk d; // no unit read: the file has no [unit] section
-    settings::Fields f;
+    settings::Fields f = settings::factoryfields();
     f.address = QStringLiteral("5");
     f.zone = QStringLiteral("2");
-    f.boardDrift = QStringLiteral("30");
-    f.lineDrift = QStringLiteral("20");
-    f.signalLeave = QStringLiteral("1000");
-    f.levelShort = QStringLiteral("3500");
-    f.levelBreak = QStringLiteral("700");
-    f.levelTrigger = QStringLiteral("2900");
-    f.currentLeave = QStringLiteral("50");
     f.lineShort = QStringLiteral("65535");
+    for (bool& b : f.relay)
+        b = false;
+    for (bool& b : f.monitor)
+        b = false;
     f.relay[1] = f.relay[4] = true;
     f.monitor[3] = true;
     f.boardFlash = true;

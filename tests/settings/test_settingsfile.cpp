@@ -57,27 +57,10 @@ const Place Table[] = {
     {"volume", 43, 1},
 };
 
+// A set of values every field takes.
 settings::Fields factory()
 {
-    settings::Fields f;
-    f.address = "1";
-    f.zone = "1";
-    f.boardDrift = "30";
-    f.lineDrift = "20";
-    f.signalLeave = "1000";
-    f.levelShort = "3500";
-    f.levelBreak = "700";
-    f.levelTrigger = "2900";
-    f.currentLeave = "50";
-    f.lineShort = "3100";
-    for (bool& b : f.relay)
-        b = true;
-    for (bool& b : f.monitor)
-        b = true;
-    f.flashSpeed = 10;
-    f.frequency = 51;
-    f.volume = 12;
-    return f;
+    return settings::factoryfields();
 }
 
 // Every number different from every other and from the factory's, flags mixed.
