@@ -53,8 +53,6 @@
 #include <thread>
 #include <vector>
 
-
-
 namespace {
 
 using Image = std::array<std::uint8_t, settings::ImageSize>;
@@ -146,18 +144,31 @@ Image imageof(const std::uint8_t* p)
 // Faults.
 
 enum class Fault { None, Silence, Garbage, Short, Hangup, Refused, BadChecksum, BadField, Count };
-const char* const FaultNames[] = {"none",   "silence",      "garbage",   "short reply",
+const char* const FaultNames[] = {"none",    "silence",       "garbage",      "short reply",
                                   "hang-up", "refused write", "bad checksum", "bad field"};
 
 // The step of a cycle a fault is put on.
 enum class Step { Connect, Read, Write, Readback, Poll, Count };
 const char* const StepNames[] = {"connect", "read", "write", "read-back", "poll"};
 
-enum class UploadFault { None, Stall, Hangup, SilentReady, SilentCounts, SilentAck, GarbageAck,
-                         Esc, Count };
-const char* const UploadFaultNames[] = {"none",           "stall mid-upload", "hang-up mid-upload",
-                                        "silent after command", "silent after counts",
-                                        "silent after a block", "garbage after a block",
+enum class UploadFault {
+    None,
+    Stall,
+    Hangup,
+    SilentReady,
+    SilentCounts,
+    SilentAck,
+    GarbageAck,
+    Esc,
+    Count
+};
+const char* const UploadFaultNames[] = {"none",
+                                        "stall mid-upload",
+                                        "hang-up mid-upload",
+                                        "silent after command",
+                                        "silent after counts",
+                                        "silent after a block",
+                                        "garbage after a block",
                                         "stopped by the operator"};
 
 // ---------------------------------------------------------------------------------------------
@@ -201,8 +212,8 @@ struct Watchdog {
                 std::fprintf(stderr,
                              "FAIL cycle %d seed %llu: %s has not returned after %lld ms "
                              "(limit %lld ms); the run stops here\n",
-                             int(cycle), (unsigned long long)seed, OpNames[op],
-                             (long long)running, (long long)limitMs.load());
+                             int(cycle), (unsigned long long)seed, OpNames[op], (long long)running,
+                             (long long)limitMs.load());
                 std::fflush(stderr);
                 std::_Exit(3);
             }
@@ -255,11 +266,11 @@ QByteArray wavfile(const Bytes& data)
         qToLittleEndian(v, b.data());
         return b;
     };
-    QByteArray fmt = QByteArray::fromHex("01000100") + le32(8000) + le32(8000)
-                     + QByteArray::fromHex("01000800");
-    QByteArray body = "WAVE" + QByteArray("fmt ") + le32(quint32(fmt.size())) + fmt + "data"
-                      + le32(quint32(data.size()))
-                      + QByteArray(reinterpret_cast<const char*>(data.data()), int(data.size()));
+    QByteArray fmt =
+        QByteArray::fromHex("01000100") + le32(8000) + le32(8000) + QByteArray::fromHex("01000800");
+    QByteArray body = "WAVE" + QByteArray("fmt ") + le32(quint32(fmt.size())) + fmt + "data" +
+                      le32(quint32(data.size())) +
+                      QByteArray(reinterpret_cast<const char*>(data.data()), int(data.size()));
     return "RIFF" + le32(quint32(body.size())) + body;
 }
 
@@ -275,7 +286,10 @@ QString hexof(const Bytes& b, std::size_t most = 16)
 
 class Soak {
 public:
-    Soak(int cycles, int uploads, quint64 seed) : cycles_(cycles), uploads_(uploads), seed_(seed), rng_(seed) {}
+    Soak(int cycles, int uploads, quint64 seed)
+        : cycles_(cycles), uploads_(uploads), seed_(seed), rng_(seed)
+    {
+    }
     int run();
 
 private:
@@ -283,12 +297,13 @@ private:
     quint64 seed_;
     std::mt19937_64 rng_;
     int cycle_ = 0;
+    int extra_ = 0; // connects after the last cycle for the uploads still due
 
     QTemporaryDir dir_;
     std::unique_ptr<sim::Unit> unit_;
-    sim::Config clean_;      // the unit's switches this cycle, without the fault
-    Image model_{};          // the image the unit must hold
-    bool lineGone_ = false;  // the unit hung up: the next connect needs a new one
+    sim::Config clean_;     // the unit's switches this cycle, without the fault
+    Image model_{};         // the image the unit must hold
+    bool lineGone_ = false; // the unit hung up: the next connect needs a new one
     Listener listener_;
 
     Watchdog dog_;
@@ -300,7 +315,7 @@ private:
     long uploadFaults_[int(UploadFault::Count)] = {};
     long paced_ = 0;
     long connects_ = 0, newUnits_ = 0, reads_ = 0, goodReads_ = 0, writes_ = 0, refusedWrites_ = 0;
-    long imagesSent_ = 0, notRead_ = 0, comparisons_ = 0, polls_ = 0;
+    long imagesSent_ = 0, notRead_ = 0, badFields_ = 0, comparisons_ = 0, polls_ = 0;
     long uploadsDone_ = 0, uploadsStopped_ = 0, blocksSent_ = 0;
     long checks_ = 0, failures_ = 0;
     std::map<std::string, long> failureKinds_;
@@ -310,8 +325,7 @@ private:
     bool chance(double p) { return std::bernoulli_distribution(p)(rng_); }
 
     bool check(bool ok, const char* kind, const QString& what);
-    template<class F>
-    auto timed(Op op, qint64 boundMs, F&& f);
+    template <class F> auto timed(Op op, qint64 boundMs, F&& f);
 
     void newunit();
     void setfault(Fault f, Step s, Step now);
@@ -340,8 +354,7 @@ bool Soak::check(bool ok, const char* kind, const QString& what)
     return false;
 }
 
-template<class F>
-auto Soak::timed(Op op, qint64 boundMs, F&& f)
+template <class F> auto Soak::timed(Op op, qint64 boundMs, F&& f)
 {
     dog_.op = int(op);
     dog_.cycle = cycle_;
@@ -439,8 +452,8 @@ bool Soak::connect(Fault f, Step s)
     setfault(f, s, Step::Connect);
     unit_->clearReceived();
     ++connects_;
-    const link::Connection c = timed(Op::Connect, 2 * link::MsPerByte,
-                                     [&] { return link::connectunit(0, listener_); });
+    const link::Connection c =
+        timed(Op::Connect, 2 * link::MsPerByte, [&] { return link::connectunit(0, listener_); });
     const bool faulty = s == Step::Connect && f != Fault::None;
     const bool hungup = faulty && f == Fault::Hangup;
     // A refused connect says "Z" again; on a line that was hung up it cannot.
@@ -455,7 +468,8 @@ bool Soak::connect(Fault f, Step s)
     check(link::connected() == c.accepted(), "connect",
           QStringLiteral("the connected flag is %1 after the connect").arg(link::connected()));
     if (f == Fault::Garbage && faulty)
-        check(c.answered && c.reply == '?', "connect", QStringLiteral("the garbage byte was not reported"));
+        check(c.answered && c.reply == '?', "connect",
+              QStringLiteral("the garbage byte was not reported"));
     if (hungup)
         lineGone_ = true;
     setfault(Fault::None, s, Step::Count);
@@ -488,23 +502,16 @@ bool Soak::cycle()
     switch (f) {
     case Fault::Silence:
     case Fault::Garbage:
-    case Fault::Hangup:
-        s = Step(rnd(0, int(Step::Count) - 1));
-        break;
+    case Fault::Hangup: s = Step(rnd(0, int(Step::Count) - 1)); break;
     case Fault::Short: {
         const Step steps[] = {Step::Connect, Step::Read, Step::Readback, Step::Poll};
         s = steps[rnd(0, 3)];
         break;
     }
     case Fault::Refused:
-    case Fault::BadField:
-        s = Step::Write;
-        break;
-    case Fault::BadChecksum:
-        s = chance(0.5) ? Step::Read : Step::Readback;
-        break;
-    default:
-        break;
+    case Fault::BadField: s = Step::Write; break;
+    case Fault::BadChecksum: s = chance(0.5) ? Step::Read : Step::Readback; break;
+    default: break;
     }
     ++faults_[int(f)];
     if (s != Step::Count)
@@ -534,7 +541,8 @@ bool Soak::cycle()
         setfault(f, s, step);
         unit_->clearReceived();
         ++reads_;
-        const settings::Reading rd = timed(Op::Read, readBound, [&] { return settings::readunit(listener_); });
+        const settings::Reading rd =
+            timed(Op::Read, readBound, [&] { return settings::readunit(listener_); });
         const bool faulty = s == step;
         received({'R'}, what);
         setfault(Fault::None, s, Step::Count);
@@ -546,27 +554,41 @@ bool Soak::cycle()
             case Fault::Silence:
             case Fault::Hangup: got = 0; break;
             case Fault::Short: got = settings::ImageSize / 2; break;
-            case Fault::Garbage: sumok = false; expect.fill('?'); break;
-            case Fault::BadChecksum: sumok = false; ++expect[settings::SumIndex]; break;
+            case Fault::Garbage:
+                sumok = false;
+                expect.fill('?');
+                break;
+            case Fault::BadChecksum:
+                sumok = false;
+                ++expect[settings::SumIndex];
+                break;
             default: break;
             }
         }
         check(rd.got == got, "read",
-              QStringLiteral("%1 brought %2 bytes, expected %3").arg(QLatin1String(what)).arg(rd.got).arg(got));
+              QStringLiteral("%1 brought %2 bytes, expected %3")
+                  .arg(QLatin1String(what))
+                  .arg(rd.got)
+                  .arg(got));
         if (faulty && f == Fault::Hangup) {
             lineGone_ = true;
-            check(!link::isopen(), "read", QStringLiteral("the port is still open after a hang-up"));
+            check(!link::isopen(), "read",
+                  QStringLiteral("the port is still open after a hang-up"));
         }
         if (!rd.complete()) {
             check(settings::lastgood() == nullptr, "read",
-                  QStringLiteral("%1 was short, yet a last good read is kept").arg(QLatin1String(what)));
+                  QStringLiteral("%1 was short, yet a last good read is kept")
+                      .arg(QLatin1String(what)));
             return std::nullopt;
         }
         check(rd.sumok == sumok, "read",
-              QStringLiteral("%1: checksum reported %2").arg(QLatin1String(what), rd.sumok ? "good" : "bad"));
+              QStringLiteral("%1: checksum reported %2")
+                  .arg(QLatin1String(what), rd.sumok ? "good" : "bad"));
         check(imageof(rd.image) == expect, "read",
-              QStringLiteral("%1 delivered an image other than the one the unit sent").arg(QLatin1String(what)));
-        check(settings::lastgood() && imageof(settings::lastgood()->image) == imageof(rd.image), "read",
+              QStringLiteral("%1 delivered an image other than the one the unit sent")
+                  .arg(QLatin1String(what)));
+        check(settings::lastgood() && imageof(settings::lastgood()->image) == imageof(rd.image),
+              "read",
               QStringLiteral("%1: the last good read is not this read").arg(QLatin1String(what)));
         if (rd.sumok)
             ++goodReads_;
@@ -577,7 +599,8 @@ bool Soak::cycle()
     if (!rd) {
         // A write now has no image of this unit to go over: it must be refused and send nothing.
         settings::Fields fields = settings::decode(model_.data()).fields;
-        const settings::Written w = timed(Op::Write, 0, [&] { return settings::writeunit(fields, listener_); });
+        const settings::Written w =
+            timed(Op::Write, 0, [&] { return settings::writeunit(fields, listener_); });
         ++notRead_;
         check(w == settings::Written::NotRead, "image not asked for",
               QStringLiteral("a write after a failed read was not refused"));
@@ -614,7 +637,8 @@ bool Soak::cycle()
         for (const auto& [key, value] : settings::keyvalues(fields))
             asked[key.toStdString()] = value;
         check(asked == want, "fields",
-              QStringLiteral("the fields after %1 are not the ones asked for").arg(changed.join(QLatin1Char(' '))));
+              QStringLiteral("the fields after %1 are not the ones asked for")
+                  .arg(changed.join(QLatin1Char(' '))));
     }
 
     // Write.
@@ -634,7 +658,9 @@ bool Soak::cycle()
             }
             return 0;
         });
-        check(raised, "image not asked for", QStringLiteral("a field that is no number was not refused"));
+        ++badFields_;
+        check(raised, "image not asked for",
+              QStringLiteral("a field that is no number was not refused"));
         received({}, "write of a field that is no number");
         setfault(Fault::None, s, Step::Count);
         check(unit_->image() == model_, "unit image", QStringLiteral("the unit's image changed"));
@@ -642,7 +668,8 @@ bool Soak::cycle()
     }
     ++writes_;
     const Image sent = imagewith(imageof(rd->image), want);
-    const settings::Written w = timed(Op::Write, writeBound, [&] { return settings::writeunit(fields, listener_); });
+    const settings::Written w =
+        timed(Op::Write, writeBound, [&] { return settings::writeunit(fields, listener_); });
     const bool faulty = s == Step::Write;
     {
         Bytes expect{'S'};
@@ -654,12 +681,15 @@ bool Soak::cycle()
             ++imagesSent_;
         if (!check(got == expect, "image not asked for",
                    QStringLiteral("after asking for %1 the unit received [%2]")
-                       .arg(changed.join(QLatin1Char(' ')), hexof(got)))
-            && got.size() == expect.size()) {
+                       .arg(changed.join(QLatin1Char(' ')), hexof(got))) &&
+            got.size() == expect.size()) {
             for (int i = 1; i < int(got.size()); ++i)
                 if (got[i] != expect[i])
                     check(false, "image not asked for",
-                          QStringLiteral("  image byte %1 is %2, expected %3").arg(i - 1).arg(got[i]).arg(expect[i]));
+                          QStringLiteral("  image byte %1 is %2, expected %3")
+                              .arg(i - 1)
+                              .arg(got[i])
+                              .arg(expect[i]));
         }
     }
     setfault(Fault::None, s, Step::Count);
@@ -686,7 +716,8 @@ bool Soak::cycle()
         const Values now = valuesof(imageof(back->image));
         check(now == (refused ? before : want), "read-back",
               QStringLiteral("the read-back differs from what %1 %2")
-                  .arg(refused ? QStringLiteral("the unit held before refusing") : QStringLiteral("was written:"),
+                  .arg(refused ? QStringLiteral("the unit held before refusing")
+                               : QStringLiteral("was written:"),
                        refused ? QString() : changed.join(QLatin1Char(' '))));
     }
     if (lineGone_)
@@ -696,7 +727,8 @@ bool Soak::cycle()
     setfault(f, s, Step::Poll);
     unit_->clearReceived();
     ++polls_;
-    const telemetry::Poll p = timed(Op::Poll, telemetry::ReplySize * link::MsPerByte, [&] { return telemetry::poll(); });
+    const telemetry::Poll p =
+        timed(Op::Poll, telemetry::ReplySize * link::MsPerByte, [&] { return telemetry::poll(); });
     received({0x10}, "poll");
     setfault(Fault::None, s, Step::Count);
     {
@@ -706,7 +738,8 @@ bool Soak::cycle()
             got = 0;
         if (pf && f == Fault::Short)
             got = telemetry::ReplySize / 2;
-        check(p.got == got, "poll", QStringLiteral("the poll brought %1 bytes, expected %2").arg(p.got).arg(got));
+        check(p.got == got, "poll",
+              QStringLiteral("the poll brought %1 bytes, expected %2").arg(p.got).arg(got));
         if (p.complete() && !(pf && f == Fault::Garbage)) {
             std::array<std::uint16_t, 6> r;
             std::copy(clean_.readings.begin(), clean_.readings.end(), r.begin());
@@ -727,7 +760,8 @@ void Soak::quietAfterStop()
     unit_->clearReceived();
     QThread::msleep(2300);
     check(unit_->received().empty(), "image not asked for",
-          QStringLiteral("the unit heard [%1] after the upload stopped").arg(hexof(unit_->received())));
+          QStringLiteral("the unit heard [%1] after the upload stopped")
+              .arg(hexof(unit_->received())));
     unit_->clearReceived();
 }
 
@@ -755,7 +789,7 @@ void Soak::upload()
     if (uf == UploadFault::Esc && total < 2)
         uf = UploadFault::None; // no stop is asked after the final block
     ++uploadFaults_[int(uf)];
-    int k = rnd(0, total - 1);  // the block the fault strikes
+    int k = rnd(0, total - 1); // the block the fault strikes
     if (uf == UploadFault::Esc)
         k = rnd(0, total - 2);
 
@@ -763,10 +797,24 @@ void Soak::upload()
     switch (uf) {
     case UploadFault::Stall: c.stallAfterBlocks = k; break;
     case UploadFault::Hangup: c.hangupAfterBlocks = k; break;
-    case UploadFault::SilentReady: c.fault = sim::Fault::Silent; c.faultOn = sim::Reply::Ready; break;
-    case UploadFault::SilentCounts: c.fault = sim::Fault::Silent; c.faultOn = sim::Reply::Counts; break;
-    case UploadFault::SilentAck: c.fault = sim::Fault::Silent; c.faultOn = sim::Reply::Ack; c.faultAck = k; break;
-    case UploadFault::GarbageAck: c.fault = sim::Fault::Garbage; c.faultOn = sim::Reply::Ack; c.faultAck = k; break;
+    case UploadFault::SilentReady:
+        c.fault = sim::Fault::Silent;
+        c.faultOn = sim::Reply::Ready;
+        break;
+    case UploadFault::SilentCounts:
+        c.fault = sim::Fault::Silent;
+        c.faultOn = sim::Reply::Counts;
+        break;
+    case UploadFault::SilentAck:
+        c.fault = sim::Fault::Silent;
+        c.faultOn = sim::Reply::Ack;
+        c.faultAck = k;
+        break;
+    case UploadFault::GarbageAck:
+        c.fault = sim::Fault::Garbage;
+        c.faultOn = sim::Reply::Ack;
+        c.faultAck = k;
+        break;
     default: break;
     }
     unit_->setConfig(c);
@@ -775,11 +823,13 @@ void Soak::upload()
 
     // The files, written anew for each upload.
     wav::Sound sounds[2];
-    const sound::Which which[2] = {siren ? sound::Which::Siren : sound::Which::Ppk1, sound::Which::Ppk2};
+    const sound::Which which[2] = {siren ? sound::Which::Siren : sound::Which::Ppk1,
+                                   sound::Which::Ppk2};
     for (std::size_t i = 0; i < data.size(); ++i) {
         const QString path = dir_.filePath(QStringLiteral("sound%1.wav").arg(i));
         QFile file(path);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(wavfile(data[i])) < 0) {
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+            file.write(wavfile(data[i])) < 0) {
             check(false, "upload", QStringLiteral("cannot write %1").arg(path));
             return;
         }
@@ -797,13 +847,16 @@ void Soak::upload()
         stream.push_back(std::uint8_t(b));
     }
     for (const Bytes& d : data)
-        stream.insert(stream.end(), d.begin(), d.begin() + std::ptrdiff_t(d.size() / wav::BlockSize * wav::BlockSize));
+        stream.insert(stream.end(), d.begin(),
+                      d.begin() + std::ptrdiff_t(d.size() / wav::BlockSize * wav::BlockSize));
     const std::size_t head = 1 + 2 * data.size();
 
-    const qint64 bound = sound::ReadyMs + sound::CountsMs + qint64(total) * (sound::ReceivedMs + sound::StoredMs);
+    const qint64 bound =
+        sound::ReadyMs + sound::CountsMs + qint64(total) * (sound::ReceivedMs + sound::StoredMs);
     unit_->clearReceived();
     const sound::Outcome o = timed(Op::Upload, bound, [&] {
-        return siren ? sound::uploadsiren(sounds[0], listener_) : sound::uploadmessages(sounds[0], sounds[1], listener_);
+        return siren ? sound::uploadsiren(sounds[0], listener_)
+                     : sound::uploadmessages(sounds[0], sounds[1], listener_);
     });
     listener_.stopAfter = -1;
 
@@ -811,18 +864,39 @@ void Soak::upload()
     std::size_t expectLen = stream.size();
     switch (uf) {
     case UploadFault::None: break;
-    case UploadFault::Stall: expectO = sound::Outcome::Silent; expectLen = head + std::size_t(k + 1) * wav::BlockSize; break;
-    case UploadFault::Hangup: expectO = sound::Outcome::LineLost; expectLen = head + std::size_t(k) * wav::BlockSize; break;
-    case UploadFault::SilentReady: expectO = sound::Outcome::Silent; expectLen = 1; break;
-    case UploadFault::SilentCounts: expectO = sound::Outcome::Silent; expectLen = head; break;
+    case UploadFault::Stall:
+        expectO = sound::Outcome::Silent;
+        expectLen = head + std::size_t(k + 1) * wav::BlockSize;
+        break;
+    case UploadFault::Hangup:
+        expectO = sound::Outcome::LineLost;
+        expectLen = head + std::size_t(k) * wav::BlockSize;
+        break;
+    case UploadFault::SilentReady:
+        expectO = sound::Outcome::Silent;
+        expectLen = 1;
+        break;
+    case UploadFault::SilentCounts:
+        expectO = sound::Outcome::Silent;
+        expectLen = head;
+        break;
     case UploadFault::SilentAck:
-    case UploadFault::GarbageAck: expectO = sound::Outcome::Silent; expectLen = head + std::size_t(k + 1) * wav::BlockSize; break;
-    case UploadFault::Esc: expectO = sound::Outcome::Stopped; expectLen = head + std::size_t(k + 1) * wav::BlockSize; break;
+    case UploadFault::GarbageAck:
+        expectO = sound::Outcome::Silent;
+        expectLen = head + std::size_t(k + 1) * wav::BlockSize;
+        break;
+    case UploadFault::Esc:
+        expectO = sound::Outcome::Stopped;
+        expectLen = head + std::size_t(k + 1) * wav::BlockSize;
+        break;
     case UploadFault::Count: break;
     }
     check(o == expectO, "upload",
           QStringLiteral("the upload with %1 at block %2 ended %3, expected %4")
-              .arg(QLatin1String(UploadFaultNames[int(uf)])).arg(k).arg(int(o)).arg(int(expectO)));
+              .arg(QLatin1String(UploadFaultNames[int(uf)]))
+              .arg(k)
+              .arg(int(o))
+              .arg(int(expectO)));
 
     settle(expectLen);
     const Bytes got = unit_->received();
@@ -830,27 +904,38 @@ void Soak::upload()
     if (uf == UploadFault::Hangup) {
         // The unit hangs up at the first byte of block k; bytes the tool wrote after that are
         // lost with the line.
-        const bool prefix = got.size() >= expectLen && got.size() <= expectLen + wav::BlockSize
-                            && std::equal(got.begin(), got.end(), stream.begin());
-        check(prefix, "bytes sent",
-              QStringLiteral("the upload hung up at block %1 delivered %2 bytes, not the first %3 of the sound")
-                  .arg(k).arg(got.size()).arg(expectLen));
+        const bool prefix = got.size() >= expectLen && got.size() <= expectLen + wav::BlockSize &&
+                            std::equal(got.begin(), got.end(), stream.begin());
+        check(
+            prefix, "bytes sent",
+            QStringLiteral(
+                "the upload hung up at block %1 delivered %2 bytes, not the first %3 of the sound")
+                .arg(k)
+                .arg(got.size())
+                .arg(expectLen));
         lineGone_ = true;
     } else {
-        check(got == Bytes(stream.begin(), stream.begin() + std::ptrdiff_t(expectLen)), "bytes sent",
-              QStringLiteral("the upload with %1 at block %2 sent %3 bytes, expected the first %4 of the sound")
-                  .arg(QLatin1String(UploadFaultNames[int(uf)])).arg(k).arg(got.size()).arg(expectLen));
+        check(
+            got == Bytes(stream.begin(), stream.begin() + std::ptrdiff_t(expectLen)), "bytes sent",
+            QStringLiteral(
+                "the upload with %1 at block %2 sent %3 bytes, expected the first %4 of the sound")
+                .arg(QLatin1String(UploadFaultNames[int(uf)]))
+                .arg(k)
+                .arg(got.size())
+                .arg(expectLen));
     }
     if (o == sound::Outcome::Done) {
         ++uploadsDone_;
         blocksSent_ += total;
         for (std::size_t i = 0; i < data.size(); ++i) {
             const int idx = siren ? 2 : int(i);
-            const Bytes want(data[i].begin(), data[i].begin() + std::ptrdiff_t(blocks[i]) * wav::BlockSize);
+            const Bytes want(data[i].begin(),
+                             data[i].begin() + std::ptrdiff_t(blocks[i]) * wav::BlockSize);
             check(unit_->sound(idx) == want && unit_->count(idx) == blocks[i], "upload",
                   QStringLiteral("the unit holds other sound than file %1").arg(i + 1));
         }
-        check(link::connected(), "upload", QStringLiteral("a finished upload left the tool not connected"));
+        check(link::connected(), "upload",
+              QStringLiteral("a finished upload left the tool not connected"));
     } else {
         ++uploadsStopped_;
         check(!link::connected(), "image not asked for",
@@ -881,7 +966,8 @@ int Soak::run()
     qputenv("XDG_DATA_HOME", dir_.path().toUtf8());
     QDir().mkpath(link::portfolder());
     for (int i = 1; i < link::PortCount; ++i)
-        QFile::link(QStringLiteral("/nonexistent/tty"), link::portfolder() + QLatin1Char('/') + link::comname(i));
+        QFile::link(QStringLiteral("/nonexistent/tty"),
+                    link::portfolder() + QLatin1Char('/') + link::comname(i));
     model_ = sim::defaultImage(52, 14, 1);
     newunit();
     newUnits_ = 0;
@@ -890,19 +976,22 @@ int Soak::run()
     dog_.clock.start();
     dog_.thread = std::thread([this] { dog_.run(); });
 
-    std::printf("soak: %d cycles, %d uploads, seed %llu (repeat with --seed %llu)\n", cycles_, uploads_,
-                (unsigned long long)seed_, (unsigned long long)seed_);
+    std::printf("soak: %d cycles, %d uploads, seed %llu (repeat with --seed %llu)\n", cycles_,
+                uploads_, (unsigned long long)seed_, (unsigned long long)seed_);
     std::fflush(stdout);
     QElapsedTimer total;
     total.start();
 
     const QList<int> ports = link::scanports(listener_);
-    check(ports == QList<int>{1}, "scan", QStringLiteral("the scan found %1 ports").arg(ports.size()));
+    check(ports == QList<int>{1}, "scan",
+          QStringLiteral("the scan found %1 ports").arg(ports.size()));
 
     const int baseline = std::max(1, cycles_ / 10);
     const int every = cycles_ >= 500 ? 100 : std::max(1, cycles_ / 10);
     int uploadsStarted = 0;
-    for (cycle_ = 1; cycle_ <= cycles_ || uploadsStarted < uploads_; ++cycle_) {
+    // Uploads still due after the last cycle get a few more connects of their own.
+    const int most = cycles_ + 5 * uploads_;
+    for (cycle_ = 1; cycle_ <= cycles_ || (uploadsStarted < uploads_ && cycle_ <= most); ++cycle_) {
         const bool connected = cycle_ <= cycles_ ? cycle() : connect(Fault::None, Step::Count);
         // The uploads are spread evenly over the run, each after a cycle that left the unit
         // connected.
@@ -911,15 +1000,19 @@ int Soak::run()
             ++uploadsStarted;
             upload();
         }
-        if (cycle_ == baseline || cycle_ % 100 == 0)
+        if (cycle_ == baseline || cycle_ % every == 0)
             samplerss();
-        if (cycle_ % every == 0 || cycle_ == cycles_) {
-            std::printf("cycle %d/%d  %.0f s  uploads %d  failures %ld  rss %ld kB\n", cycle_, cycles_,
-                        total.elapsed() / 1000.0, uploadsStarted, failures_, rsskb());
+        if (cycle_ <= cycles_ && (cycle_ % every == 0 || cycle_ == cycles_)) {
+            std::printf("cycle %d/%d  %.0f s  uploads %d  failures %ld  rss %ld kB\n", cycle_,
+                        cycles_, total.elapsed() / 1000.0, uploadsStarted, failures_, rsskb());
             std::fflush(stdout);
         }
     }
-    --cycle_;
+    extra_ = std::max(0, cycle_ - 1 - cycles_);
+    cycle_ = std::min(cycle_ - 1, cycles_);
+    check(
+        uploadsStarted == uploads_, "upload",
+        QStringLiteral("only %1 of %2 uploads could be started").arg(uploadsStarted).arg(uploads_));
     if (link::connected() && !lineGone_) {
         unit_->clearReceived();
         timed(Op::End, link::MsPerByte, [&] { return link::endunit(listener_); });
@@ -936,23 +1029,27 @@ int Soak::run()
 void Soak::summary(qint64 ms)
 {
     std::printf("\n== soak summary (seed %llu)\n", (unsigned long long)seed_);
-    std::printf("cycles %d, time %.1f s (%.2f s a cycle)\n", cycle_, ms / 1000.0,
-                cycle_ > 0 ? ms / 1000.0 / cycle_ : 0.0);
+    std::printf("cycles %d (and %d connects after them for the uploads still due), time %.1f s "
+                "(%.2f s a cycle)\n",
+                cycle_, extra_, ms / 1000.0, cycle_ > 0 ? ms / 1000.0 / cycle_ : 0.0);
     std::printf("connects %ld (new units after a hang-up %ld), reads %ld (good %ld), writes %ld "
                 "(refused by the unit %ld), read-backs compared %ld, polls %ld\n",
-                connects_, newUnits_, reads_, goodReads_, writes_, refusedWrites_, comparisons_, polls_);
-    std::printf("images the unit received %ld, all from writes the run asked for; writes refused "
-                "for want of a read %ld\n",
-                imagesSent_, notRead_);
-    std::printf("uploads %ld (finished %ld, %ld blocks; stopped %ld)\n", uploadsDone_ + uploadsStopped_,
-                uploadsDone_, blocksSent_, uploadsStopped_);
+                connects_, newUnits_, reads_, goodReads_, writes_, refusedWrites_, comparisons_,
+                polls_);
+    std::printf("images the unit received %ld, writes the run asked for %ld; writes refused for "
+                "want of a read %ld, for a field that is no number %ld\n",
+                imagesSent_, writes_, notRead_, badFields_);
+    std::printf("uploads %ld (finished %ld, %ld blocks; stopped %ld)\n",
+                uploadsDone_ + uploadsStopped_, uploadsDone_, blocksSent_, uploadsStopped_);
     std::printf("cycles paced at 115200 baud: %ld\n", paced_);
     std::printf("faults by kind (step: count):\n");
     for (int f = 0; f < int(Fault::Count); ++f) {
         QString steps;
         for (int s = 0; s < int(Step::Count); ++s)
             if (faultSteps_[f][s])
-                steps += QStringLiteral(" %1: %2,").arg(QLatin1String(StepNames[s])).arg(faultSteps_[f][s]);
+                steps += QStringLiteral(" %1: %2,")
+                             .arg(QLatin1String(StepNames[s]))
+                             .arg(faultSteps_[f][s]);
         steps.chop(1);
         std::printf("  %-14s %5ld %s\n", FaultNames[f], faults_[f], qPrintable(steps));
     }
@@ -975,11 +1072,13 @@ void Soak::summary(qint64 ms)
     }
     const long growth = last - first;
     const long bound = MemorySlackKb;
-    std::printf("rss (kB) at cycle %d: %ld, at the end: %ld, most: %ld; growth %ld kB (bound %ld kB)\n",
-                rss_.empty() ? 0 : rss_.front().first, first, last, most, growth, bound);
+    std::printf(
+        "rss (kB) at cycle %d: %ld, at the end: %ld, most: %ld; growth %ld kB (bound %ld kB)\n",
+        rss_.empty() ? 0 : rss_.front().first, first, last, most, growth, bound);
     check(first > 0 && last > 0, "memory", QStringLiteral("the resident size was not measured"));
-    check(growth < bound, "memory",
-          QStringLiteral("the resident size grew by %1 kB, more than %2 kB").arg(growth).arg(bound));
+    check(
+        growth < bound, "memory",
+        QStringLiteral("the resident size grew by %1 kB, more than %2 kB").arg(growth).arg(bound));
 
     std::printf("checks %ld, failures %ld\n", checks_, failures_);
     for (const auto& [kind, n] : failureKinds_)
@@ -996,11 +1095,13 @@ int main(int argc, char** argv)
     p.setApplicationDescription(QStringLiteral(
         "Soak run: read/write cycles and uploads against a simulated unit with random faults."));
     p.addHelpOption();
-    QCommandLineOption cycles(QStringLiteral("cycles"), QStringLiteral("read/write cycles (default 1000)"),
+    QCommandLineOption cycles(QStringLiteral("cycles"),
+                              QStringLiteral("read/write cycles (default 1000)"),
                               QStringLiteral("n"), QStringLiteral("1000"));
     QCommandLineOption uploads(QStringLiteral("uploads"), QStringLiteral("uploads (default 20)"),
                                QStringLiteral("n"), QStringLiteral("20"));
-    QCommandLineOption seed(QStringLiteral("seed"), QStringLiteral("seed of the fault draws (default: random)"),
+    QCommandLineOption seed(QStringLiteral("seed"),
+                            QStringLiteral("seed of the fault draws (default: random)"),
                             QStringLiteral("n"));
     p.addOptions({cycles, uploads, seed});
     p.process(app);
@@ -1011,7 +1112,8 @@ int main(int argc, char** argv)
     if (p.isSet(seed))
         s = p.value(seed).toULongLong(&ok3);
     if (!ok1 || !ok2 || !ok3 || c < 1 || u < 0) {
-        std::fprintf(stderr, "bench_soak: --cycles takes a number from 1, --uploads and --seed from 0\n");
+        std::fprintf(stderr,
+                     "bench_soak: --cycles takes a number from 1, --uploads and --seed from 0\n");
         return 2;
     }
     return Soak(c, u, s).run();
