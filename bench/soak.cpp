@@ -177,8 +177,23 @@ const char* const UploadFaultNames[] = {"none",
 
 constexpr qint64 SlackMs = 1500;
 
-// Growth of the resident size allowed from the first tenth of the run to its end.
-constexpr long MemorySlackKb = 4096;
+// Growth of the resident size allowed from the first tenth of the run to its end.  Hour-long
+// runs grow by well under 100 kB once the allocator has warmed up, short ones by a few hundred
+// (the first uploads and the first replaced unit); a leak of 1.2 kB a cycle, two settings images,
+// crosses this bound within the 900 cycles an hour's run measures.
+constexpr long MemorySlackKb = 1024;
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool AddressSanitizer = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool AddressSanitizer = true;
+#else
+constexpr bool AddressSanitizer = false;
+#endif
+#else
+constexpr bool AddressSanitizer = false;
+#endif
 constexpr qint64 HangMs = 30000;
 
 enum class Op { Connect, Read, Write, Poll, End, Upload, Count };
@@ -1062,7 +1077,7 @@ void Soak::summary(qint64 ms)
             std::printf("  %-8s %6ld  %6lld ms / %lld ms\n", OpNames[o], ops_[o].count,
                         (long long)ops_[o].maxMs, (long long)ops_[o].maxBound);
 
-    // Memory: from the first tenth of the run to its end.  See the README for the bound.
+    // Memory: from the first tenth of the run to its end.
     long first = 0, last = 0, most = 0;
     if (!rss_.empty()) {
         first = rss_.front().second;
@@ -1076,9 +1091,13 @@ void Soak::summary(qint64 ms)
         "rss (kB) at cycle %d: %ld, at the end: %ld, most: %ld; growth %ld kB (bound %ld kB)\n",
         rss_.empty() ? 0 : rss_.front().first, first, last, most, growth, bound);
     check(first > 0 && last > 0, "memory", QStringLiteral("the resident size was not measured"));
-    check(
-        growth < bound, "memory",
-        QStringLiteral("the resident size grew by %1 kB, more than %2 kB").arg(growth).arg(bound));
+    if (AddressSanitizer)
+        std::printf("growth not judged: AddressSanitizer keeps freed memory in quarantine\n");
+    else
+        check(growth < bound, "memory",
+              QStringLiteral("the resident size grew by %1 kB, more than %2 kB")
+                  .arg(growth)
+                  .arg(bound));
 
     std::printf("checks %ld, failures %ld\n", checks_, failures_);
     for (const auto& [kind, n] : failureKinds_)
