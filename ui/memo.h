@@ -31,7 +31,6 @@ public:
     explicit LogMemo(QWidget* parent = nullptr);
 
     const LogLines& lines() const { return lines_; }
-    LogLines& mutablelines() { return lines_; }
     qsizetype count() const { return lines_.count(); }
     QString line(qsizetype i) const { return lines_.line(i); }
 
