@@ -39,6 +39,7 @@
 #include <QThread>
 #include <QtEndian>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <chrono>
@@ -335,6 +336,7 @@ private:
     long checks_ = 0, failures_ = 0;
     std::map<std::string, long> failureKinds_;
     std::vector<std::pair<int, long>> rss_; // cycle, kB
+    std::vector<UploadFault> deck_;         // the faults of the uploads to come
 
     int rnd(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng_); }
     bool chance(double p) { return std::bernoulli_distribution(p)(rng_); }
@@ -782,11 +784,23 @@ void Soak::quietAfterStop()
 
 void Soak::upload()
 {
+    // The faults come from a shuffled deck, every kind twice and the rest without a fault, so
+    // that 20 uploads meet each kind however the seed falls.
+    if (deck_.empty()) {
+        for (int i = 1; i < int(UploadFault::Count); ++i)
+            deck_.insert(deck_.end(), 2, UploadFault(i));
+        deck_.insert(deck_.end(), 6, UploadFault::None);
+        std::shuffle(deck_.begin(), deck_.end(), rng_);
+    }
+    UploadFault uf = deck_.back();
+    deck_.pop_back();
     const bool siren = chance(0.4);
-    // Small files: a stop is as likely early as late, and the run is not spent on the wire.
+    // Small files: a stop is as likely early as late, and the run is not spent on the wire.  A
+    // stop is asked only between blocks, so that one needs two at least.
     std::vector<Bytes> data;
     for (int i = 0; i < (siren ? 1 : 2); ++i) {
-        Bytes d(std::size_t(rnd(1, 4) * wav::BlockSize + rnd(0, 1) * rnd(1, 511)));
+        const int least = siren && uf == UploadFault::Esc ? 2 : 1;
+        Bytes d(std::size_t(rnd(least, 4) * wav::BlockSize + rnd(0, 1) * rnd(1, 511)));
         for (auto& b : d)
             b = std::uint8_t(rnd(0, 255));
         data.push_back(d);
@@ -798,11 +812,6 @@ void Soak::upload()
         total += blocks.back();
     }
 
-    UploadFault uf = UploadFault(rnd(0, int(UploadFault::Count) - 1));
-    if (chance(0.3))
-        uf = UploadFault::None;
-    if (uf == UploadFault::Esc && total < 2)
-        uf = UploadFault::None; // no stop is asked after the final block
     ++uploadFaults_[int(uf)];
     int k = rnd(0, total - 1); // the block the fault strikes
     if (uf == UploadFault::Esc)
