@@ -520,17 +520,24 @@ void LogMemo::keyPressEvent(QKeyEvent* e)
     QAbstractScrollArea::keyPressEvent(e);
 }
 
+// A left press starts a selection by the mouse: the view holds still until the button is let go.
+QPoint LogMemo::startdrag(QMouseEvent* e)
+{
+    e->accept();
+    const QPoint p = e->position().toPoint();
+    dragging_ = true;
+    mouse_ = p;
+    goalx_ = -1;
+    return p;
+}
+
 void LogMemo::mousePressEvent(QMouseEvent* e)
 {
     if (e->button() != Qt::LeftButton) {
         QAbstractScrollArea::mousePressEvent(e);
         return;
     }
-    e->accept();
-    const QPoint p = e->position().toPoint();
-    dragging_ = true;
-    mouse_ = p;
-    goalx_ = -1;
+    const QPoint p = startdrag(e);
     unit_ = Unit::Chars;
     if (count() == 0)
         return;
@@ -556,11 +563,7 @@ void LogMemo::mouseDoubleClickEvent(QMouseEvent* e)
         QAbstractScrollArea::mouseDoubleClickEvent(e);
         return;
     }
-    e->accept();
-    const QPoint p = e->position().toPoint();
-    dragging_ = true;
-    mouse_ = p;
-    goalx_ = -1;
+    const QPoint p = startdrag(e);
     doubleclicked_.start();
     doubleclickat_ = p;
     if (count() == 0)

@@ -96,6 +96,7 @@ private:
     LogPos moved(LogPos c, Move m);
     void ensurevisible(LogPos c);
     void select(LogPos anchor, LogPos cursor);
+    QPoint startdrag(QMouseEvent* e);
     void dragto(QPoint p);
     void enddrag();
     LogPos endpos() const;
