@@ -1,4 +1,4 @@
-#include "ui/console.h"
+#include "cli/console.h"
 
 #include <QtGlobal>
 

@@ -1,4 +1,4 @@
-#include "ui/cli.h"
+#include "cli/cli.h"
 
 #include "diagnostics/telemetry.h"
 #include "link/channel.h"
@@ -8,7 +8,7 @@
 #include "settings/settingsfile.h"
 #include "settings/strtoint.h"
 #include "sound/session.h"
-#include "ui/console.h"
+#include "cli/console.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

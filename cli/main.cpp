@@ -1,7 +1,7 @@
 // virelan2-cli: program entry.  No widgets and no display: a QCoreApplication is all the serial
 // port and the files need.
-#include "ui/cli.h"
-#include "ui/console.h"
+#include "cli/cli.h"
+#include "cli/console.h"
 
 #include <QCoreApplication>
 
