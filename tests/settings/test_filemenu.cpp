@@ -316,6 +316,7 @@ void TestFileMenu::compareLogsEachDifference()
                                    QStringLiteral(" Реле \"РАБОТА\" / ППК1: в файле 0, в окне 1"),
                                    QStringLiteral(" Звуковые сообщения / Уровень звука сообщений: в файле 2, в окне 12"),
                                }));
+    d.form->grab().save(qEnvironmentVariable("V2_PNG_DIR", d.scratch.path()) + QStringLiteral("/compare-log.png"));
     // Every line can be kept in the Windows-1251 log.
     for (const QString& line : d.logsince(from))
         for (const QChar c : line) {
