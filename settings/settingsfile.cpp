@@ -322,7 +322,8 @@ QStringList scankeys(const QString& path, const QByteArray& bytes)
 QByteArray readbytes(const QString& path)
 {
     QFile file(path);
-    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
+    // Not only regular files: a shell's <(...) hands over a pipe.
+    if (!file.open(QIODevice::ReadOnly))
         throw FileError(filepart(path) + fileproblem(path, false));
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
