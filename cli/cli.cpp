@@ -9,6 +9,9 @@
 #include "settings/strtoint.h"
 #include "sound/session.h"
 #include "cli/console.h"
+#include "cli/common.h"
+#include "cli/diff.h"
+#include "cli/readings.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -16,6 +19,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <QThread>
@@ -250,17 +254,23 @@ int cmdports()
 // A file that cannot be written is found before the unit is asked anything.
 bool canwrite(const QString& path)
 {
+    const QString name = QStringLiteral("Файл \"") + QDir::toNativeSeparators(path) + QLatin1Char('"');
     QSaveFile f(path);
-    if (f.open(QIODevice::WriteOnly)) {
-        f.cancelWriting();
-        return true;
+    if (!f.open(QIODevice::WriteOnly)) {
+        say(name + settings::fileproblem(path, true));
+        return false;
     }
-    say(QStringLiteral("Файл \"") + QDir::toNativeSeparators(path)
-        + QStringLiteral("\" не удалось записать: ") + f.errorString());
-    return false;
+    f.cancelWriting();
+    // An earlier file's [sounds] is carried into the new one, so it must be readable too.
+    QFile earlier(path);
+    if (QFileInfo(path).isFile() && !earlier.open(QIODevice::ReadOnly)) {
+        say(name + settings::fileproblem(path, false));
+        return false;
+    }
+    return true;
 }
 
-int cmdread(int index, const QString& file)
+int cmdread(int index, const QString& file, bool withreadings)
 {
     if (!file.isEmpty() && !canwrite(file))
         return WrongUse;
@@ -272,6 +282,9 @@ int cmdread(int index, const QString& file)
     std::optional<settings::Reading> r;
     if (!console::interrupted())
         r = settings::readunit(printer);
+    std::optional<settings::Readings> readings;
+    if (withreadings && r && goodread(*r) && !console::interrupted())
+        readings = takereadings();
     finish();
     if (console::interrupted())
         return stopped();
@@ -279,14 +292,14 @@ int cmdread(int index, const QString& file)
         return UnitFailed;
     try {
         if (file.isEmpty()) {
-            if (!out(settings::filetext(r->decoded.fields, settings::unitinfo(*r)))) {
+            if (!out(settings::filetext(r->decoded.fields, settings::unitinfo(*r), readings))) {
                 say(QStringLiteral("Не удалось вывести настройки"));
                 return WrongUse;
             }
         } else {
             // Written only now, whole or not at all: a failed read has left an earlier file
             // as it was.
-            settings::savefile(file, r->decoded.fields, settings::unitinfo(*r));
+            settings::savefile(file, r->decoded.fields, settings::unitinfo(*r), readings);
             say(QStringLiteral("Настройки сохранены в файл \"") + QDir::toNativeSeparators(file)
                 + QLatin1Char('"'));
         }
@@ -572,8 +585,9 @@ struct Command {
 
 const Command Commands[] = {
     {"ports", "", "Доступные COM-порты, по одному в строке: COMn<TAB>устройство.", 0, 0},
-    {"read", "COMn [ФАЙЛ]",
-     "Прочитать настройки блока в файл настроек (без ФАЙЛА - на стандартный вывод).", 1, 2},
+    {"read", "COMn [ФАЙЛ] [--no-readings]",
+     "Прочитать настройки блока и его показания в файл настроек (без ФАЙЛА - на стандартный "
+     "вывод).", 1, 2},
     {"write", "COMn [ФАЙЛ] [--set КЛЮЧ=ЗНАЧЕНИЕ]...",
      "Прочитать блок, заменить ключи из ФАЙЛА и --set, записать и проверить чтением.", 1, 2},
     {"factory", "COMn",
@@ -582,6 +596,8 @@ const Command Commands[] = {
     {"siren", "COMn SIREN.wav", "Записать в блок звук сирены (только старая прошивка).", 2, 2},
     {"watch", "COMn [--interval МС] [--count N]",
      "Опрашивать показания блока; CSV на стандартный вывод до N строк или до Ctrl+C.", 1, 1},
+    {"diff", "COMn ФАЙЛ | ФАЙЛ1 ФАЙЛ2",
+     "Сравнить блок с файлом настроек (или два файла); различия: ключ<TAB>файл<TAB>блок.", 2, 2},
 };
 
 const char* const ExitCodes =
@@ -590,6 +606,7 @@ const char* const ExitCodes =
     "  1    ошибка блока: нет ответа, отказ в подключении, контрольная сумма, отказ в записи,\n"
     "       прочитанное не совпадает с записанным, запись звука прервана\n"
     "  2    неверный вызов, или файл отклонён до обмена с блоком\n"
+    "  3    diff: блок и файл (или два файла) различаются\n"
     "  130  остановлено по Ctrl+C (начатый обмен доводится до конца)\n";
 
 QString programhelp()
@@ -678,11 +695,22 @@ int dispatch(const QStringList& arguments)
                                       QStringLiteral("МС"));
     const QCommandLineOption count(QStringLiteral("count"),
                                    QStringLiteral("Остановиться после N строк."), QStringLiteral("N"));
-    if (name != QLatin1String("ports"))
+    const QCommandLineOption noreadings(QStringLiteral("no-readings"),
+                                        QStringLiteral("Не опрашивать показания блока: файл без "
+                                                       "раздела [readings]."));
+    if (name == QLatin1String("diff")) {
+        parser.addPositionalArgument(QStringLiteral("COMn|ФАЙЛ1"),
+                                     QStringLiteral("Порт блока (COM1 ... COM40) или первый файл настроек."));
+        parser.addPositionalArgument(QStringLiteral("ФАЙЛ"),
+                                     QStringLiteral("Файл настроек; сравниваются ключи его раздела [settings]."));
+    } else if (name != QLatin1String("ports")) {
         parser.addPositionalArgument(QStringLiteral("COMn"), QStringLiteral("Порт блока: COM1 ... COM40."));
-    if (name == QLatin1String("read"))
+    }
+    if (name == QLatin1String("read")) {
         parser.addPositionalArgument(QStringLiteral("ФАЙЛ"), QStringLiteral("Файл настроек (INI, UTF-8)."),
                                      QStringLiteral("[ФАЙЛ]"));
+        parser.addOption(noreadings);
+    }
     if (name == QLatin1String("write")) {
         parser.addPositionalArgument(QStringLiteral("ФАЙЛ"),
                                      QStringLiteral("Файл настроек; ключи, которых в нём нет, "
@@ -721,6 +749,8 @@ int dispatch(const QStringList& arguments)
                         name);
     if (name == QLatin1String("ports"))
         return cmdports();
+    if (name == QLatin1String("diff"))
+        return cmddiff(args[0], args[1]);
 
     const int index = portindex(args[0]);
     if (index < 0)
@@ -729,7 +759,7 @@ int dispatch(const QStringList& arguments)
                         name);
     const QString second = args.value(1);
     if (name == QLatin1String("read"))
-        return cmdread(index, second);
+        return cmdread(index, second, !parser.isSet(noreadings));
     if (name == QLatin1String("write")) {
         const QStringList sets = parser.values(set);
         if (second.isEmpty() && sets.isEmpty())
@@ -758,6 +788,16 @@ int dispatch(const QStringList& arguments)
 }
 
 } // namespace
+
+namespace common {
+bool out(const QByteArray& bytes) { return cli::out(bytes); }
+void say(const QString& line) { cli::say(line); }
+int portindex(const QString& text) { return cli::portindex(text); }
+bool begin(int index) { return cli::begin(index); }
+void finish() { cli::finish(); }
+bool goodread(const settings::Reading& r) { return cli::goodread(r); }
+int stopped() { return cli::stopped(); }
+} // namespace common
 
 int run(const QStringList& arguments)
 {

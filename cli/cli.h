@@ -12,6 +12,7 @@ enum Exit {
     UnitFailed = 1,   // no answer, refused connect, checksum, refused write, read-back differs,
                       // upload stopped
     WrongUse = 2,     // the command line, or a file refused before anything was sent
+    Differ = 3,       // diff: the unit and its file, or the two files, differ
     Interrupted = 130 // Ctrl+C, after the exchange under way was finished
 };
 

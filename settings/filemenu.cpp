@@ -1,6 +1,6 @@
 // Settings files from the window: a context menu on the window's background saves the values
-// of the settings controls to a file or puts a file's values into them.  Nothing goes to the
-// unit: a loaded file is written with "Запись", as factory values are.
+// of the settings controls to a file, puts a file's values into them or compares them with a
+// file.  Nothing goes to the unit: a loaded file is written with "Запись", as factory values are.
 #include "settings/session.h"
 #include "settings/settingsfile.h"
 #include "settings/strtoint.h"
@@ -77,11 +77,16 @@ void TForm1::contextMenuEvent(QContextMenuEvent* e)
     menu.setObjectName(QStringLiteral("SettingsMenu"));
     QAction* save = menu.addAction(QStringLiteral("Сохранить настройки в файл..."));
     QAction* load = menu.addAction(QStringLiteral("Загрузить настройки из файла..."));
+    // A comparison means something only against what a unit sent.
+    QAction* compare = menu.addAction(QStringLiteral("Сравнить с файлом..."));
+    compare->setEnabled(settings::lastgood() != nullptr);
     QAction* chosen = menu.exec(e->globalPos());
     if (chosen == save)
         handle([this] { savesettings(); });
     else if (chosen == load)
         handle([this] { loadsettings(); });
+    else if (chosen == compare)
+        handle([this] { comparesettings(); });
 }
 
 void TForm1::savesettings()
@@ -108,4 +113,30 @@ void TForm1::loadsettings()
     // All or nothing: a file that cannot be taken raises before a control changes.
     setfields(settings::loadfile(path, getfields()));
     log(QStringLiteral(" Настройки загружены из файла ") + QDir::toNativeSeparators(path));
+}
+
+void TForm1::comparesettings()
+{
+    // The controls are taken as "Запись" takes them: a field it would refuse is reported as it
+    // reports it, before a file is asked for.
+    const auto shown = settings::keyvalues(getfields());
+    const QString path = askfile(*this, false);
+    if (path.isEmpty())
+        return;
+    const auto named = settings::filekeys(path);
+    QList<std::pair<QString, int>> window;
+    for (const auto& kv : shown)
+        for (const auto& n : named)
+            if (n.first == kv.first)
+                window.append(kv);
+    const QList<settings::Difference> found = settings::differences(named, window);
+    if (found.isEmpty()) {
+        log(QStringLiteral(" Настройки в окне совпадают с файлом ") + QDir::toNativeSeparators(path));
+        return;
+    }
+    for (const settings::Difference& d : found)
+        log(QStringLiteral(" %1: в файле %2, в окне %3")
+                .arg(settings::keyplace(d.key))
+                .arg(d.left.value_or(0))
+                .arg(d.right.value_or(0)));
 }

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QSaveFile>
 #include <QSettings>
 #include <QTemporaryFile>
@@ -98,6 +99,14 @@ const Key Keys[] = {
 
 const QString SettingsGroup = QStringLiteral("settings");
 const QString UnitGroup = QStringLiteral("unit");
+const QString ReadingsGroup = QStringLiteral("readings");
+const QString SoundsGroup = QStringLiteral("sounds");
+
+// Sections that are records, never sent: what the unit said, what it measured, what went in.
+bool recordgroup(const QString& group)
+{
+    return group == UnitGroup || group == ReadingsGroup || group == SoundsGroup;
+}
 
 const Key* findkey(const QString& name)
 {
@@ -258,9 +267,198 @@ QString valuetext(const QVariant& v)
     return v.toString();
 }
 
+// QSettings keeps the last of a key given twice without a word, and on Windows takes "Address"
+// and "[Settings]" for "address" and "[settings]".  The lines themselves decide: a section and a
+// key count only when spelt exactly, a key under [settings] must be one of the table and may
+// stand there once.  Returns the keys named under [settings], in the order of the lines.
+QStringList scankeys(const QString& path, const QByteArray& bytes)
+{
+    const QList<QByteArray> lines = bytes.split('\n');
+    QString section;
+    QHash<QString, int> seen; // a [settings] key and its line
+    QStringList named;
+    bool continued = false;
+    for (int i = 0; i < lines.size(); ++i) {
+        QByteArray line = lines[i];
+        if (line.endsWith('\r'))
+            line.chop(1);
+        if (i == 0 && line.startsWith("\xEF\xBB\xBF"))
+            line.remove(0, 3);
+        const QByteArray t = line.trimmed();
+        const bool value = !continued;
+        continued = t.endsWith('\\');
+        if (!value || t.isEmpty() || t.startsWith(';') || t.startsWith('#'))
+            continue;
+        if (t.startsWith('[')) {
+            const int close = t.indexOf(']');
+            section = QString::fromUtf8(t.mid(1, close < 0 ? -1 : close - 1));
+            continue;
+        }
+        const int eq = t.indexOf('=');
+        const QString key = QString::fromUtf8(t.left(eq).trimmed());
+        const QString text = QString::fromUtf8(t.mid(eq + 1).trimmed());
+        if (recordgroup(section))
+            continue;
+        if (section != SettingsGroup)
+            throw FileError(filepart(path) + QStringLiteral(": ключ ")
+                            + q(section.isEmpty() ? key : section + QLatin1Char('/') + key)
+                            + QStringLiteral(" (значение ") + q(text)
+                            + QStringLiteral(") стоит вне раздела [settings]."));
+        if (!findkey(key))
+            throw FileError(unknownkey(path, key, text));
+        const auto before = seen.constFind(key);
+        if (before != seen.constEnd())
+            throw FileError(filepart(path) + QStringLiteral(": ключ ") + q(key)
+                            + QStringLiteral(" задан дважды, в строках %1 и %2.")
+                                  .arg(*before + 1)
+                                  .arg(i + 1));
+        seen.insert(key, i);
+        named.append(key);
+    }
+    return named;
+}
+
+// The bytes of the file at path; FileError in the window's language when they cannot be had.
+QByteArray readbytes(const QString& path)
+{
+    QFile file(path);
+    // Not only regular files: a shell's <(...) hands over a pipe.
+    if (!file.open(QIODevice::ReadOnly))
+        throw FileError(filepart(path) + fileproblem(path, false));
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw FileError(filepart(path) + fileproblem(path, false));
+    return bytes;
+}
+
+// The file's [settings] keys over fields, with every check; named gets the keys the file names.
+Fields parse(const QString& path, const QByteArray& bytes, const Fields& fields, QStringList* named)
+{
+    checklines(path, bytes);
+
+    // QSettings keeps the files it has read in a cache for the whole process and trusts an
+    // entry while size and modification time (to the millisecond) match, so a file rewritten
+    // at once with as many bytes would come back stale.  A private copy of the bytes just read
+    // is always parsed anew, and is exactly what was checked above.
+    QTemporaryFile copy;
+    if (!copy.open() || copy.write(bytes) != bytes.size() || !copy.flush())
+        throw FileError(filepart(path) + QStringLiteral(" не удалось прочитать: не удалось "
+                                                        "создать временный файл."));
+    copy.close();
+    const QSettings ini(copy.fileName(), QSettings::IniFormat);
+    if (ini.status() != QSettings::NoError)
+        throw FileError(filepart(path) + QStringLiteral(" не читается как файл настроек INI."));
+    const QStringList keys = scankeys(path, bytes);
+    if (named)
+        *named = keys;
+
+    Fields out = fields;
+    for (const QString& name : ini.allKeys()) {
+        const QString value = valuetext(ini.value(name));
+        const int slash = name.indexOf(QLatin1Char('/'));
+        const QString group = slash < 0 ? QString() : name.left(slash);
+        if (recordgroup(group))
+            continue; // records of the unit, never sent
+        if (group != SettingsGroup)
+            throw FileError(filepart(path) + QStringLiteral(": ключ ") + q(name)
+                            + QStringLiteral(" (значение ") + q(value)
+                            + QStringLiteral(") стоит вне раздела [settings]."));
+        const QString key = name.mid(slash + 1);
+        const Key* k = findkey(key);
+        if (!k)
+            throw FileError(unknownkey(path, key, value));
+        apply(*k, out, value, path);
+    }
+    return out;
+}
+
 } // namespace
 
-QByteArray filetext(const Fields& fields, const std::optional<UnitInfo>& unit)
+const char* const ReadingKeys[6] = {"ppk1", "ppk2", "gochs", "adc", "light", "power"};
+
+QString fileproblem(const QString& path, bool writing)
+{
+    const QFileInfo info(path);
+    if (info.isDir())
+        return QStringLiteral(" является папкой, а не файлом.");
+    if (!writing) {
+        if (!info.exists())
+            return QStringLiteral(" не найден.");
+        if (!info.isReadable())
+            return QStringLiteral(" не удалось прочитать: нет прав на чтение.");
+        return QStringLiteral(" не удалось прочитать: ошибка чтения.");
+    }
+    const QFileInfo folder(info.absolutePath());
+    const QString where = QStringLiteral("\"") + QDir::toNativeSeparators(folder.filePath())
+        + QLatin1Char('"');
+    if (!folder.exists())
+        return QStringLiteral(" не удалось записать: папка ") + where + QStringLiteral(" не найдена.");
+    if (!folder.isDir())
+        return QStringLiteral(" не удалось записать: ") + where + QStringLiteral(" не является папкой.");
+    if (info.exists() && !info.isWritable())
+        return QStringLiteral(" не удалось записать: нет прав на запись в файл.");
+    if (!folder.isWritable())
+        return QStringLiteral(" не удалось записать: нет прав на запись в папку ") + where
+            + QLatin1Char('.');
+    return QStringLiteral(" не удалось записать: ошибка записи (нет места на диске?).");
+}
+
+QByteArray keptsection(const QByteArray& old, const QByteArray& name)
+{
+    // Line starts, with the kind of each line: a header (and which), a comment or blank, a value.
+    QList<qsizetype> starts;
+    for (qsizetype at = 0; at < old.size();) {
+        starts.append(at);
+        const qsizetype nl = old.indexOf('\n', at);
+        at = nl < 0 ? old.size() : nl + 1;
+    }
+    starts.append(old.size());
+    const int count = int(starts.size()) - 1;
+    auto text = [&](int i) { return old.mid(starts[i], starts[i + 1] - starts[i]).trimmed(); };
+    auto header = [&](int i, QByteArray* title) {
+        const QByteArray t = text(i);
+        const int close = int(t.indexOf(']'));
+        if (!t.startsWith('[') || close < 0)
+            return false;
+        *title = t.mid(1, close - 1);
+        return true;
+    };
+    auto comment = [&](int i) {
+        const QByteArray t = text(i);
+        return t.startsWith(';') || t.startsWith('#');
+    };
+
+    QByteArray kept;
+    bool continued = false;
+    for (int i = 0; i < count; ++i) {
+        QByteArray title;
+        const bool isheader = !continued && header(i, &title);
+        continued = text(i).endsWith('\\');
+        if (!isheader || title != name)
+            continue;
+        int first = i;
+        while (first > 0 && comment(first - 1))
+            --first;
+        int end = i + 1;
+        bool cont = false;
+        for (QByteArray other; end < count; ++end) {
+            if (!cont && header(end, &other))
+                break;
+            cont = text(end).endsWith('\\');
+        }
+        int last = end;
+        if (end < count)
+            while (last > i + 1 && comment(last - 1))
+                --last;
+        kept += old.mid(starts[first], starts[last] - starts[first]);
+        i = end - 1;
+        continued = false;
+    }
+    return kept;
+}
+
+QByteArray filetext(const Fields& fields, const std::optional<UnitInfo>& unit,
+                    const std::optional<Readings>& readings)
 {
     const auto values = keyvalues(fields);
     QByteArray out = "[settings]\n";
@@ -285,64 +483,78 @@ QByteArray filetext(const Fields& fields, const std::optional<UnitInfo>& unit)
         for (const Line& l : record)
             out += "; " + QByteArray(l.comment) + '\n' + l.key + '=' + inivalue(l.value) + '\n';
     }
+    if (readings) {
+        out += "\n; Показания блока, снятые одним опросом при чтении; в блок не передаются\n[readings]\n";
+        for (int i = 0; i < 6; ++i)
+            out += QByteArray(ReadingKeys[i]) + '=' + QByteArray::number(readings->values[i]) + '\n';
+        const QDateTime& t = readings->polledAt;
+        out += "polled_at="
+            + (t.isValid() ? t.toOffsetFromUtc(t.offsetFromUtc()).toString(Qt::ISODateWithMs).toLatin1()
+                           : QByteArray())
+            + '\n';
+    }
     return out;
 }
 
-void savefile(const QString& path, const Fields& fields, const std::optional<UnitInfo>& unit)
+void savefile(const QString& path, const Fields& fields, const std::optional<UnitInfo>& unit,
+              const std::optional<Readings>& readings)
 {
-    const QByteArray text = filetext(fields, unit); // a refused field stops before the file
+    QByteArray text = filetext(fields, unit, readings); // a refused field stops before the file
+    if (QFileInfo(path).isFile()) {
+        // A record that cannot be carried over stops the save: it would be lost for good.
+        const QByteArray sounds = keptsection(readbytes(path), "sounds");
+        if (!sounds.isEmpty())
+            text += '\n' + sounds;
+    }
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit())
-        throw FileError(filepart(path) + QStringLiteral(" не удалось записать: ")
-                        + file.errorString());
+        throw FileError(filepart(path) + fileproblem(path, true));
 }
 
 Fields loadfile(const QString& path, const Fields& fields)
 {
-    QFile file(path);
-    if (!QFileInfo::exists(path))
-        throw FileError(filepart(path) + QStringLiteral(" не найден."));
-    if (!file.open(QIODevice::ReadOnly))
-        throw FileError(filepart(path) + QStringLiteral(" не удалось прочитать: ")
-                        + file.errorString());
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw FileError(filepart(path) + QStringLiteral(" не удалось прочитать: ")
-                        + file.errorString());
-    file.close();
-    checklines(path, bytes);
+    return parse(path, readbytes(path), fields, nullptr);
+}
 
-    // QSettings keeps the files it has read in a cache for the whole process and trusts an
-    // entry while size and modification time (to the millisecond) match, so a file rewritten
-    // at once with as many bytes would come back stale.  A private copy of the bytes just read
-    // is always parsed anew, and is exactly what was checked above.
-    QTemporaryFile copy;
-    if (!copy.open() || copy.write(bytes) != bytes.size() || !copy.flush())
-        throw FileError(filepart(path) + QStringLiteral(" не удалось прочитать: ")
-                        + copy.errorString());
-    copy.close();
-    const QSettings ini(copy.fileName(), QSettings::IniFormat);
-    if (ini.status() != QSettings::NoError)
-        throw FileError(filepart(path) + QStringLiteral(" не читается как файл настроек INI."));
+QList<std::pair<QString, int>> filekeys(const QString& path)
+{
+    QStringList named;
+    // Keys the file does not name take values that always convert; only the named are kept.
+    const Fields f = parse(path, readbytes(path), factoryfields(), &named);
+    if (named.isEmpty())
+        throw FileError(filepart(path) + QStringLiteral(": в разделе [settings] нет ни одного ключа."));
+    QList<std::pair<QString, int>> out;
+    for (const auto& kv : keyvalues(f))
+        if (named.contains(kv.first))
+            out.append(kv);
+    return out;
+}
 
-    Fields out = fields;
-    for (const QString& name : ini.allKeys()) {
-        const QString value = valuetext(ini.value(name));
-        const int slash = name.indexOf(QLatin1Char('/'));
-        const QString group = slash < 0 ? QString() : name.left(slash);
-        if (group == UnitGroup)
-            continue; // a record of the unit, never sent
-        if (group != SettingsGroup)
-            throw FileError(filepart(path) + QStringLiteral(": ключ ") + q(name)
-                            + QStringLiteral(" (значение ") + q(value)
-                            + QStringLiteral(") стоит вне раздела [settings]."));
-        const QString key = name.mid(slash + 1);
-        const Key* k = findkey(key);
-        if (!k)
-            throw FileError(unknownkey(path, key, value));
-        apply(*k, out, value, path);
+QList<Difference> differences(const QList<std::pair<QString, int>>& left,
+                              const QList<std::pair<QString, int>>& right)
+{
+    auto find = [](const QList<std::pair<QString, int>>& side, const char* key) -> std::optional<int> {
+        for (const auto& kv : side)
+            if (kv.first == QLatin1String(key))
+                return kv.second;
+        return std::nullopt;
+    };
+    QList<Difference> out;
+    for (const Key& k : Keys) {
+        const auto l = find(left, k.name);
+        const auto r = find(right, k.name);
+        if (l != r)
+            out.append({QLatin1String(k.name), l, r});
     }
     return out;
+}
+
+QString keyplace(const QString& key)
+{
+    const Key* k = findkey(key);
+    if (!k)
+        return key;
+    return QString::fromUtf8(k->frame) + QStringLiteral(" / ") + QString::fromUtf8(k->caption);
 }
 
 Fields setkey(const Fields& fields, const QString& assignment)

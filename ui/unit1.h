@@ -103,6 +103,7 @@ public:
     // settings/filemenu.cpp: settings files, from the context menu of the window's background
     void savesettings();
     void loadsettings();
+    void comparesettings();
 
     // settings/transfer.cpp
     void readall();

@@ -135,6 +135,17 @@ private slots:
     void progress();
     void watchCountsRows();
     void watchEndsAtCtrlC();
+    void readings_data();
+    void readings();
+    void readKeepsTheSounds();
+    void diffUnit_data();
+    void diffUnit();
+    void readThenDiffAgree();
+    void diffFiles_data();
+    void diffFiles();
+    void diffOfAFailedRead();
+    void fileErrorsInRussian_data();
+    void fileErrorsInRussian();
 
 private:
     std::unique_ptr<fixture::Scratch> scratch;
@@ -165,10 +176,12 @@ void TestCli::versionAndHelp_data()
     QTest::addColumn<QString>("shows");
     QTest::newRow("--version") << QStringList{"--version"} << QStringLiteral("virelan2-cli " V2_VERSION "\n");
     QTest::newRow("--help") << QStringList{"--help"} << QStringLiteral("Коды завершения:");
-    for (const char* c : {"ports", "read", "write", "factory", "upload", "siren", "watch"})
+    for (const char* c : {"ports", "read", "write", "factory", "upload", "siren", "watch", "diff"})
         QTest::addRow("%s --help", c) << QStringList{c, "--help"} << QStringLiteral("] %1").arg(c);
     QTest::newRow("write --help names --set") << QStringList{"write", "--help"} << QStringLiteral("--set <КЛЮЧ=ЗНАЧЕНИЕ>");
     QTest::newRow("watch --help names --count") << QStringList{"watch", "-h"} << QStringLiteral("--count <N>");
+    QTest::newRow("exit 3 in --help") << QStringList{"--help"} << QStringLiteral("  3    diff: блок и файл");
+    QTest::newRow("read --help names --no-readings") << QStringList{"read", "--help"} << QStringLiteral("--no-readings");
 }
 
 void TestCli::versionAndHelp()
@@ -224,6 +237,18 @@ void TestCli::wrongUseSendsNothing_data()
                                        << QStringList{"SIREN.WAV", "short.wav"};
     QTest::newRow("watch: interval 0") << QStringList{"watch", "COM1", "--interval", "0"} << QStringList{"--interval"};
     QTest::newRow("watch: count x") << QStringList{"watch", "COM1", "--count", "x"} << QStringList{"--count"};
+    QTest::newRow("diff: one argument") << QStringList{"diff", "COM1"} << QStringList{"diff COMn"};
+    QTest::newRow("diff: missing file") << QStringList{"diff", "COM1", "none.ini"}
+                                        << QStringList{"none.ini\" не найден."};
+    QTest::newRow("diff: bad file") << QStringList{"diff", "COM1", bad} << QStringList{bad, "relay_siren", "2"};
+    QTest::newRow("diff: no [settings] key") << QStringList{"diff", "COM1", "nokeys.ini"}
+                                             << QStringList{"nokeys.ini", "нет ни одного ключа"};
+    QTest::newRow("diff: a key twice") << QStringList{"diff", "COM1", "twice.ini"}
+                                       << QStringList{"twice.ini", "\"zone\" задан дважды, в строках 2 и 4"};
+    QTest::newRow("diff: two files, one with no key") << QStringList{"diff", "good.ini", "nokeys.ini"}
+                                                      << QStringList{"nokeys.ini", "нет ни одного ключа"};
+    QTest::newRow("write: a key twice") << QStringList{"write", "COM1", "twice.ini"}
+                                        << QStringList{"twice.ini", "задан дважды"};
 }
 
 void TestCli::wrongUseSendsNothing()
@@ -232,6 +257,8 @@ void TestCli::wrongUseSendsNothing()
     QFETCH(QStringList, says);
     put(QStringLiteral("bad.ini"), "[settings]\naddress=5\nrelay_siren=2\n");
     put(QStringLiteral("good.ini"), "[settings]\naddress=5\n");
+    put(QStringLiteral("nokeys.ini"), "[settings]\n; nothing named\n[unit]\nport=COM1\n");
+    put(QStringLiteral("twice.ini"), "[settings]\nzone=5\naddress=1\nzone=6\n");
     put(QStringLiteral("ok.wav"), wavfile::canonical(wavfile::sound(1024)));
     put(QStringLiteral("text.wav"), "not a sound at all");
     put(QStringLiteral("short.wav"), wavfile::canonical(wavfile::sound(1024), 4096));
@@ -286,14 +313,14 @@ void TestCli::read_data()
     shortimage.imageLength = 300;
     for (bool tofile : {false, true}) {
         const char* where = tofile ? "file" : "stdout";
-        QTest::addRow("%s: read", where) << ok << tofile << 0 << Connect + "R" + End << QStringLiteral("Прочитано");
+        QTest::addRow("%s: read", where) << ok << tofile << 0 << Connect + "R\x10" + End << QStringLiteral("Прочитано");
         QTest::addRow("%s: silent", where) << silent << tofile << 1 << Connect + End
                                           << QStringLiteral("Ошибка подключения: устройство не отвечает");
         QTest::addRow("%s: refused", where) << refusing << tofile << 1 << Connect + End
                                            << QStringLiteral("Ошибка подключения: 65");
         QTest::addRow("%s: bad checksum", where) << badsum << tofile << 1 << Connect + "R" + End
                                                 << QStringLiteral("Контрольная сумма не совпадает");
-        QTest::addRow("%s: old firmware", where) << oldbadsum << tofile << 0 << Connect + "R" + End
+        QTest::addRow("%s: old firmware", where) << oldbadsum << tofile << 0 << Connect + "R\x10" + End
                                                 << QStringLiteral("Прочитано");
         QTest::addRow("%s: short image", where) << shortimage << tofile << 1 << Connect + "R" + End
                                                << QStringLiteral("Нет ответа от блока");
@@ -317,7 +344,8 @@ void TestCli::read()
     const Run r = tofile ? cli({"read", "COM3", path}) : cli({"read", "COM3"});
     QCOMPARE(r.code, code);
     QVERIFY2(r.errtext().contains(says), qPrintable(r.errtext()));
-    QCOMPARE(bytes(unit->received()), sent);
+    // The last bytes are on the line when the process ends; the unit takes them a moment later.
+    QTRY_COMPARE_WITH_TIMEOUT(bytes(unit->received()), sent, 2000);
     const QByteArray text = tofile ? fixture::readFile(path) : r.out;
     if (tofile)
         QCOMPARE(r.out, QByteArray());
@@ -338,6 +366,8 @@ void TestCli::read()
     QVERIFY(QRegularExpression(QStringLiteral("\nread_at=\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d(Z|[+-]\\d\\d:\\d\\d)\n"))
                 .match(QString::fromUtf8(text))
                 .hasMatch());
+    // And one poll of the readings after it.
+    QVERIFY(text.indexOf("\n[readings]\n") > text.indexOf("\n[unit]\n"));
 }
 
 void TestCli::busyPortIsNotASilentUnit()
@@ -749,6 +779,249 @@ void TestCli::watchEndsAtCtrlC()
     QVERIFY(sent.startsWith(Connect + "\x10"));
     QVERIFY(sent.endsWith(End));
     QCOMPARE(sent.count('\x10'), rows.size() - 2);
+}
+
+void TestCli::readings_data()
+{
+    QTest::addColumn<sim::Config>("config");
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QByteArray>("sent");
+    QTest::addColumn<QByteArray>("section"); // "" when there must be none
+    QTest::addColumn<QString>("says");
+
+    sim::Config ok;
+    ok.readings = {{1, 2, 3, 65535, 40000, 0}};
+    sim::Config shortreply;
+    shortreply.telemetryLength = 5;
+    sim::Config silent;
+    silent.telemetryLength = 0;
+    const QByteArray six = "[readings]\nppk1=1\nppk2=2\ngochs=3\nadc=65535\nlight=40000\npower=0\npolled_at=";
+    QTest::newRow("one poll") << ok << QStringList{} << Connect + "R\x10" + End << six << QString();
+    QTest::newRow("--no-readings") << ok << QStringList{"--no-readings"} << Connect + "R" + End << QByteArray()
+                                   << QString();
+    QTest::newRow("short reply") << shortreply << QStringList{} << Connect + "R\x10" + End << QByteArray()
+                                 << QStringLiteral("Показания не сняты: ответ на опрос 5 байт из 12");
+    QTest::newRow("no reply") << silent << QStringList{} << Connect + "R\x10" + End << QByteArray()
+                              << QStringLiteral("Показания не сняты: ответ на опрос 0 байт из 12");
+}
+
+// The readings at hand-over go with the settings; a unit whose poll fails still gets its file.
+void TestCli::readings()
+{
+    QFETCH(sim::Config, config);
+    QFETCH(QStringList, options);
+    QFETCH(QByteArray, sent);
+    QFETCH(QByteArray, section);
+    QFETCH(QString, says);
+    auto unit = fixture::unitOn(3, config);
+    const QString path = file(QStringLiteral("unit.ini"));
+    const Run r = cli(QStringList{"read", "COM3", path} + options);
+    QCOMPARE(r.code, 0);
+    QTRY_COMPARE_WITH_TIMEOUT(bytes(unit->received()), sent, 2000);
+    if (!says.isEmpty())
+        QVERIFY2(r.errtext().contains(says), qPrintable(r.errtext()));
+    const QByteArray text = fixture::readFile(path);
+    QVERIFY(text.contains("\n[unit]\n"));
+    if (section.isEmpty()) {
+        QVERIFY(!text.contains("[readings]"));
+        QVERIFY(!text.contains("polled_at"));
+    } else {
+        const qsizetype at = text.indexOf(section);
+        QVERIFY2(at > text.indexOf("\n[unit]\n"), text.constData());
+        const QString stamp = QString::fromUtf8(text.mid(at + section.size()));
+        QVERIFY2(QRegularExpression(QStringLiteral(
+                                        "^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}(Z|[+-]\\d\\d:\\d\\d)\n$"))
+                     .match(stamp)
+                     .hasMatch(),
+                 qPrintable(stamp));
+    }
+    // Information only: the file is taken as it was before there were readings.
+    settings::Fields got;
+    got = settings::loadfile(path, got);
+    QCOMPARE(settings::keyvalues(got), settings::keyvalues(settings::decode(unit->image().data()).fields));
+}
+
+// Sound is never read back: a read into the unit's file keeps what the file says went in.
+void TestCli::readKeepsTheSounds()
+{
+    auto unit = fixture::unitOn(3);
+    unit->setImage(unusual(unit->image()));
+    const QByteArray sounds = "; Звуки, записанные в блок\n[sounds]\nppk1_file=Эвакуация, этаж 2.wav\r\n"
+                              "ppk1_size = 88244\nppk1_sha256=9f86d081884c7d659a2feaa0c55ad015a3bf4f1b2b0b822cd15d6c15b0f00a08\n"
+                              "\n; вручную\nsiren_file=s.wav";
+    put(QStringLiteral("unit.ini"), "[settings]\naddress=99\n[unit]\nport=COM9\n[readings]\nppk1=1\n\n" + sounds);
+    const Run r = cli({"read", "COM3", file(QStringLiteral("unit.ini"))});
+    QCOMPARE(r.code, 0);
+    const QByteArray text = fixture::readFile(file(QStringLiteral("unit.ini")));
+    QVERIFY2(text.endsWith("\n\n" + sounds), text.constData());
+    QCOMPARE(text.count("[readings]"), 1);
+    QCOMPARE(text.count("[unit]"), 1);
+    QVERIFY(text.contains("\naddress=17\n"));
+    QVERIFY(text.contains("\nport=COM3\n"));
+    QVERIFY(text.contains("\nppk1=512\n"));
+    // The same again over the new file: nothing grows, nothing is lost.
+    QCOMPARE(cli({"read", "COM3", file(QStringLiteral("unit.ini"))}).code, 0);
+    QVERIFY(fixture::readFile(file(QStringLiteral("unit.ini"))).endsWith("\n\n" + sounds));
+    QCOMPARE(fixture::readFile(file(QStringLiteral("unit.ini"))).count("[sounds]"), 1);
+}
+
+void TestCli::diffUnit_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QByteArray>("out");
+
+    // The unit holds unusual(): address 17, zone 3, relay_ppk1 0, relay_ppk2 1, volume 5...
+    QTest::newRow("agree") << QByteArray("[settings]\naddress=17\nzone=3\nrelay_ppk1=0\nvolume=5\n") << 0
+                           << QByteArray();
+    QTest::newRow("agree in other forms")
+        << QByteArray("; typed by hand\n[settings]\naddress=$11\nzone = 0x3\nline_signal_drift=X99\n[unit]\nport=COM1\n")
+        << 0 << QByteArray();
+    QTest::newRow("one key") << QByteArray("[settings]\naddress=17\nzone=4\n") << 3 << QByteArray("zone\t4\t3\n");
+    QTest::newRow("several keys")
+        << QByteArray("[settings]\nvolume=16\naddress=1\nrelay_ppk1=1\nzone=3\nline_short_circuit_level=$FFFF\n")
+        << 3 << QByteArray("address\t1\t17\nrelay_ppk1\t1\t0\nline_short_circuit_level\t65535\t2400\nvolume\t16\t5\n");
+}
+
+// A unit and its file: each key the file names against what the unit holds, nothing written.
+void TestCli::diffUnit()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(int, code);
+    QFETCH(QByteArray, out);
+    auto unit = fixture::unitOn(3);
+    const Image before = unusual(unit->image());
+    unit->setImage(before);
+    put(QStringLiteral("base.ini"), file);
+    const Run r = cli({"diff", "COM3", this->file(QStringLiteral("base.ini"))});
+    QCOMPARE(r.code, code);
+    QCOMPARE(r.out, out);
+    QVERIFY2(r.errtext().contains(code ? QStringLiteral("Различаются ключей: %1").arg(out.count('\n'))
+                                       : QStringLiteral("Различий нет")),
+             qPrintable(r.errtext()));
+    // Read, never written: no "S" and the unit holds what it held.
+    QTRY_COMPARE_WITH_TIMEOUT(bytes(unit->received()), Connect + "R" + End, 2000);
+    QCOMPARE(bytes(unit->image()), bytes(before));
+}
+
+// What read writes, diff finds the same, even a bar byte the window would show at its end.
+void TestCli::readThenDiffAgree()
+{
+    auto unit = fixture::unitOn(3);
+    Image a = unusual(unit->image());
+    a[43] = 40; // volume beyond its bar
+    a[38] = 0;  // flash speed below its bar
+    unit->setImage(withsum(a));
+    const QString path = file(QStringLiteral("unit.ini"));
+    QCOMPARE(cli({"read", "COM3", path}).code, 0);
+    QVERIFY(fixture::readFile(path).contains("\nvolume=16\n"));
+    const Run r = cli({"diff", "COM3", path});
+    QCOMPARE(r.code, 0);
+    QCOMPARE(r.out, QByteArray());
+    QVERIFY2(r.errtext().contains(QStringLiteral("Различий нет, сравнено ключей: 25")), qPrintable(r.errtext()));
+}
+
+void TestCli::diffFiles_data()
+{
+    QTest::addColumn<QByteArray>("one");
+    QTest::addColumn<QByteArray>("two");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QByteArray>("out");
+
+    QTest::newRow("same numbers, other forms")
+        << QByteArray("[settings]\naddress=$1F\nvolume=016\n") << QByteArray("[settings]\nvolume=16\naddress=31\n[unit]\nport=COM2\n")
+        << 0 << QByteArray();
+    QTest::newRow("a key on one side only")
+        << QByteArray("[settings]\naddress=31\nrelay_siren=0\n") << QByteArray("[settings]\naddress=31\nzone=2\n") << 3
+        << QByteArray("zone\t\t2\nrelay_siren\t0\t\n");
+    QTest::newRow("differ") << QByteArray("[settings]\naddress=1\nzone=1\n") << QByteArray("[settings]\naddress=2\nzone=1\n")
+                            << 3 << QByteArray("address\t1\t2\n");
+}
+
+void TestCli::diffFiles()
+{
+    QFETCH(QByteArray, one);
+    QFETCH(QByteArray, two);
+    QFETCH(int, code);
+    QFETCH(QByteArray, out);
+    put(QStringLiteral("one.ini"), one);
+    put(QStringLiteral("two.ini"), two);
+    const Run r = cli({"diff", file(QStringLiteral("one.ini")), file(QStringLiteral("two.ini"))});
+    QCOMPARE(r.code, code);
+    QCOMPARE(r.out, out);
+}
+
+void TestCli::diffOfAFailedRead()
+{
+    sim::Config badsum;
+    badsum.badChecksum = true;
+    auto unit = fixture::unitOn(3, badsum);
+    put(QStringLiteral("base.ini"), "[settings]\naddress=1\n");
+    const Run r = cli({"diff", "COM3", file(QStringLiteral("base.ini"))});
+    QCOMPARE(r.code, 1);
+    QCOMPARE(r.out, QByteArray());
+    QVERIFY(r.errtext().contains(QStringLiteral("Контрольная сумма не совпадает")));
+    QTRY_COMPARE_WITH_TIMEOUT(bytes(unit->received()), Connect + "R" + End, 2000);
+}
+
+void TestCli::fileErrorsInRussian_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("says");
+
+    QTest::newRow("missing") << QStringList{"diff", "ok.ini", "none.ini"} << QStringLiteral("none.ini\" не найден.");
+    QTest::newRow("a folder") << QStringList{"diff", "ok.ini", "folder"}
+                              << QStringLiteral("folder\" является папкой, а не файлом.");
+    QTest::newRow("not readable") << QStringList{"diff", "ok.ini", "secret.ini"}
+                                  << QStringLiteral("secret.ini\" не удалось прочитать: нет прав на чтение.");
+    QTest::newRow("write: not readable") << QStringList{"write", "COM3", "secret.ini"}
+                                         << QStringLiteral("secret.ini\" не удалось прочитать: нет прав на чтение.");
+    QTest::newRow("read into a folder") << QStringList{"read", "COM3", "folder"}
+                                        << QStringLiteral("folder\" является папкой, а не файлом.");
+    QTest::newRow("read into a missing folder")
+        << QStringList{"read", "COM3", "none/unit.ini"} << QStringLiteral("не удалось записать: папка \"");
+    QTest::newRow("read into a closed folder")
+        << QStringList{"read", "COM3", "closed/unit.ini"}
+        << QStringLiteral("не удалось записать: нет прав на запись в папку \"");
+    QTest::newRow("read over a closed file")
+        << QStringList{"read", "COM3", "locked.ini"} << QStringLiteral("не удалось записать: нет прав на запись в файл.");
+}
+
+// What the system says of a file, in the language of every other message.  The command runs
+// as a user without special rights, so that permissions mean something also where the tests
+// run as root.
+void TestCli::fileErrorsInRussian()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, says);
+    auto unit = fixture::unitOn(3);
+    put(QStringLiteral("ok.ini"), "[settings]\naddress=1\n");
+    put(QStringLiteral("secret.ini"), "[settings]\naddress=1\n");
+    put(QStringLiteral("locked.ini"), "[settings]\naddress=1\n");
+    QVERIFY(QDir().mkpath(file(QStringLiteral("folder"))));
+    QVERIFY(QDir().mkpath(file(QStringLiteral("closed"))));
+    const bool root = ::geteuid() == 0;
+    const auto mode = [](const QString& path, QFile::Permissions p) { QVERIFY(QFile::setPermissions(path, p)); };
+    using P = QFileDevice::Permission;
+    mode(file(QStringLiteral("secret.ini")), P::WriteOwner);
+    mode(file(QStringLiteral("locked.ini")), P::ReadOwner | P::ReadGroup | P::ReadOther);
+    mode(file(QStringLiteral("closed")), P::ReadOwner | P::ExeOwner | P::ReadOther | P::ExeOther);
+    // Whoever runs it must reach the scratch folder and use the port.
+    mode(scratch->path(), P::ReadOwner | P::WriteOwner | P::ExeOwner | P::ReadOther | P::ExeOther);
+    if (root) {
+        const QString pts = QString::fromStdString(unit->slavePath());
+        mode(pts, P::ReadOwner | P::WriteOwner | P::ReadOther | P::WriteOther);
+    }
+    const Run r = cli(args, {}, [root] {
+        if (root && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+            ::_exit(99);
+    });
+    mode(scratch->path(), P::ReadOwner | P::WriteOwner | P::ExeOwner);
+    QCOMPARE(r.code, 2);
+    QVERIFY2(r.errtext().contains(says), qPrintable(r.errtext()));
+    for (const char* english : {"denied", "No such", "directory", "Is a", "ermission"})
+        QVERIFY2(!r.errtext().contains(QLatin1String(english)), qPrintable(r.errtext()));
+    QCOMPARE(bytes(unit->received()), QByteArray());
 }
 
 QTEST_GUILESS_MAIN(TestCli)

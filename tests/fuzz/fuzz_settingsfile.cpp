@@ -89,6 +89,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
         fail("a file of our own was refused", e.message());
     }
 
+    // A file written over this one carries its [sounds] (as savefile does it): kept again from
+    // that file, the section comes out the same, however often the unit is read into it.
+    const QByteArray sounds = settings::keptsection(bytes, "sounds");
+    if (!sounds.isEmpty()) {
+        const QByteArray over = settings::filetext(taken) + '\n' + sounds;
+        if (settings::keptsection(over, "sounds") != sounds)
+            fail("[sounds] changed on its way into a new file", QString::fromUtf8(sounds));
+    }
+
     try {
         numbers(settings::setkey(base, QString::fromUtf8(bytes)));
     } catch (const settings::FileError&) {

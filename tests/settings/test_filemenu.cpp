@@ -4,6 +4,7 @@
 #include "settings/image.h"
 #include "settings/settingsfile.h"
 #include "tests/support/fixture.h"
+#include "ui/codepage.h"
 
 #include <QCheckBox>
 #include <QContextMenuEvent>
@@ -23,6 +24,7 @@ constexpr int Com = 2;
 
 const QString SaveItem = QStringLiteral("Сохранить настройки в файл...");
 const QString LoadItem = QStringLiteral("Загрузить настройки из файла...");
+const QString CompareItem = QStringLiteral("Сравнить с файлом...");
 
 struct Desk {
     fixture::Scratch scratch;
@@ -41,9 +43,11 @@ struct Desk {
 
     // Right-clicks `target` at its centre and picks `item` from the menu that opens; returns
     // the menu's items, empty when no menu opened.
-    QStringList rightclick(QWidget* target, const QString& item = {})
+    QStringList rightclick(QWidget* target, const QString& item = {}, QList<bool>* enabled = nullptr)
     {
         QStringList items;
+        if (enabled)
+            enabled->clear();
         QTimer::singleShot(50, [&] {
             auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
             if (!menu)
@@ -58,10 +62,13 @@ struct Desk {
             QAction* pick = nullptr;
             for (QAction* a : menu->actions()) {
                 items << a->text();
+                if (enabled)
+                    *enabled << a->isEnabled();
                 if (a->text() == item)
                     pick = a;
             }
-            if (pick)
+            // A greyed entry takes no click: the menu would stay open.
+            if (pick && pick->isEnabled())
                 QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(pick).center());
             else
                 menu->close();
@@ -95,12 +102,17 @@ private slots:
     void badFileChangesNoControl();
     void badFieldSavesNothing();
     void overwriteIsAskedFirst();
+    void saveOverAFileKeepsItsSounds();
+    void compareGreyedUntilAGoodRead();
+    void compareLogsEachDifference();
+    void compareAgrees();
+    void compareRefusals();
 };
 
 void TestFileMenu::menuOnTheBackgroundOnly()
 {
     Desk d;
-    const QStringList both{SaveItem, LoadItem};
+    const QStringList both{SaveItem, LoadItem, CompareItem};
     // A frame's title and the frame itself are background.
     QCOMPARE(d.rightclick(d.form->Label15), both);
     QCOMPARE(d.rightclick(d.form->Bevel2), both);
@@ -239,6 +251,126 @@ void TestFileMenu::overwriteIsAskedFirst()
     QCOMPARE(d.modals.boxes.size(), 1);
     QCOMPARE(readall(path), QByteArray("[settings]\naddress=1\n"));
     QVERIFY(d.logsince(from).isEmpty());
+}
+
+// The unit cannot tell which sound it holds: the record of it survives a save over its file.
+void TestFileMenu::saveOverAFileKeepsItsSounds()
+{
+    Desk d;
+    fixture::connectWindow(*d.form, *d.unit, Com);
+    const QString path = d.scratch.file(QStringLiteral("unit.ini"));
+    const QByteArray sounds = "; Звуки\n[sounds]\nppk1_file=Эвакуация.wav\r\nppk1_size = 88244\nsiren_file=s.wav";
+    fixture::writeFile(path, "[settings]\naddress=99\n[unit]\nport=COM9\n\n" + sounds);
+    d.modals.yes = true; // replace it
+    d.modals.files = {path};
+    d.rightclick(d.form->Label15, SaveItem);
+    const QByteArray now = readall(path);
+    QVERIFY2(now.endsWith("\n\n" + sounds), now.constData());
+    QVERIFY(now.contains("\nport=COM2\n"));
+    QVERIFY(!now.contains("COM9"));
+    QVERIFY(!now.contains("address=99"));
+}
+
+void TestFileMenu::compareGreyedUntilAGoodRead()
+{
+    Desk d;
+    QList<bool> enabled;
+    // Nothing read yet: offered, but greyed; choosing it asks for nothing.
+    QCOMPARE(d.rightclick(d.form->Label15, CompareItem, &enabled), (QStringList{SaveItem, LoadItem, CompareItem}));
+    QCOMPARE(enabled, (QList<bool>{true, true, false}));
+    QCOMPARE(d.modals.dialogs, 0);
+
+    fixture::connectWindow(*d.form, *d.unit, Com);
+    d.rightclick(d.form->Label15, {}, &enabled);
+    QCOMPARE(enabled, (QList<bool>{true, true, true}));
+
+    // A read that fails forgets the good one: greyed again.
+    sim::Config c = d.unit->config();
+    c.imageLength = 300;
+    d.unit->setConfig(c);
+    QTest::mouseClick(d.form->Button5, Qt::LeftButton);
+    d.rightclick(d.form->Label15, {}, &enabled);
+    QCOMPARE(enabled, (QList<bool>{true, true, false}));
+}
+
+void TestFileMenu::compareLogsEachDifference()
+{
+    Desk d;
+    fixture::connectWindow(*d.form, *d.unit, Com);
+    // The window's own forms are compared as numbers; the bars as they stand.
+    d.form->Edit5->setText(QStringLiteral("$1F"));
+    d.form->Edit6->setText(QStringLiteral("4"));
+    d.form->CheckBox5->setChecked(true);
+    d.form->TrackBar3->setValue(12);
+    const auto before = settings::keyvalues(d.form->getfields());
+    const QString path = d.scratch.file(QStringLiteral("base.ini"));
+    fixture::writeFile(path, "[settings]\naddress=31\nzone=$9\nrelay_ppk1=0\nvolume=2\n");
+    d.modals.files = {path};
+    const int from = d.loglength();
+    d.rightclick(d.form->Bevel3, CompareItem);
+
+    QCOMPARE(d.modals.dialogs, 1);
+    QCOMPARE(d.modals.boxes.size(), 0);
+    QCOMPARE(d.logsince(from), (QStringList{
+                                   QStringLiteral(" Сеть ВИРЕЛАН2 / Номер зоны оповещения: в файле 9, в окне 4"),
+                                   QStringLiteral(" Реле \"РАБОТА\" / ППК1: в файле 0, в окне 1"),
+                                   QStringLiteral(" Звуковые сообщения / Уровень звука сообщений: в файле 2, в окне 12"),
+                               }));
+    d.form->grab().save(qEnvironmentVariable("V2_PNG_DIR", d.scratch.path()) + QStringLiteral("/compare-log.png"));
+    // Every line can be kept in the Windows-1251 log.
+    for (const QString& line : d.logsince(from))
+        for (const QChar c : line) {
+            unsigned char b;
+            QVERIFY2(codepage::tobyte(c.unicode(), &b), qPrintable(line));
+        }
+    // Nothing changed, nothing sent.
+    QCOMPARE(d.form->Edit5->text(), QStringLiteral("$1F"));
+    QCOMPARE(settings::keyvalues(d.form->getfields()), before);
+    QTest::qWait(50);
+    QVERIFY(d.unit->received().empty());
+}
+
+void TestFileMenu::compareAgrees()
+{
+    Desk d;
+    fixture::connectWindow(*d.form, *d.unit, Com);
+    const QString path = d.scratch.file(QStringLiteral("same.ini"));
+    d.modals.files = {path};
+    d.rightclick(d.form->Label15, SaveItem);
+    d.modals.files = {path};
+    const int from = d.loglength();
+    d.rightclick(d.form->Label15, CompareItem);
+    QCOMPARE(d.logsince(from), QStringList{QStringLiteral(" Настройки в окне совпадают с файлом ")
+                                           + QDir::toNativeSeparators(path)});
+    QVERIFY(d.unit->received().empty());
+}
+
+void TestFileMenu::compareRefusals()
+{
+    Desk d;
+    fixture::connectWindow(*d.form, *d.unit, Com);
+    const QString empty = d.scratch.file(QStringLiteral("empty.ini"));
+    fixture::writeFile(empty, "[settings]\n; nothing named\n[unit]\nport=COM2\n");
+    const QString twice = d.scratch.file(QStringLiteral("twice.ini"));
+    fixture::writeFile(twice, "[settings]\nzone=1\nzone=2\n");
+    const int from = d.loglength();
+    d.modals.files = {empty};
+    d.rightclick(d.form->Label15, CompareItem);
+    d.modals.files = {twice};
+    d.rightclick(d.form->Label15, CompareItem);
+    // A control "Запись" would refuse: its box, before a file is asked for.
+    d.form->Edit9->setText(QStringLiteral("abc"));
+    d.rightclick(d.form->Label15, CompareItem);
+
+    QCOMPARE(d.modals.dialogs, 2);
+    QCOMPARE(d.modals.boxes.size(), 3);
+    QCOMPARE(d.modals.boxes[0].text, QStringLiteral("Файл \"") + QDir::toNativeSeparators(empty)
+                                         + QStringLiteral("\": в разделе [settings] нет ни одного ключа."));
+    QCOMPARE(d.modals.boxes[1].text, QStringLiteral("Файл \"") + QDir::toNativeSeparators(twice)
+                                         + QStringLiteral("\": ключ \"zone\" задан дважды, в строках 2 и 3."));
+    QCOMPARE(d.modals.boxes[2].text, QStringLiteral("'abc' is not a valid integer value."));
+    QVERIFY(d.logsince(from).isEmpty());
+    QVERIFY(d.unit->received().empty());
 }
 
 QTEST_MAIN(TestFileMenu)

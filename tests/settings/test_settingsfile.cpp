@@ -191,6 +191,13 @@ private slots:
     void setKey_data();
     void setKey();
     void barsAsTheWindowHoldsThem();
+    void readingsSection();
+    void keptSection_data();
+    void keptSection();
+    void saveKeepsTheSounds_data();
+    void saveKeepsTheSounds();
+    void fileKeys();
+    void differences();
 };
 
 // Each key, changed alone, changes exactly its field's bytes in the image "Запись" sends.
@@ -270,6 +277,13 @@ void SettingsFileTest::goodFiles_data()
         << KeyValues{{"zone", 4}};
     QTest::newRow("continued value") << QByteArray("[settings]\naddress=1\\\n2\n")
                                      << KeyValues{{"address", 12}};
+    QTest::newRow("records are not read")
+        << QByteArray("[settings]\nzone=4\n[readings]\nppk1=512\npolled_at=x\n[sounds]\n"
+                      "ppk1_file=a, b.wav\nppk1_file=again\nzone=99\n[unit]\nport=COM3\nport=COM4\n")
+        << KeyValues{{"zone", 4}};
+    QTest::newRow("one key in each of two sections")
+        << QByteArray("[settings]\naddress=3\n[unit]\nport=COM1\n[settings]\nzone=8\n")
+        << KeyValues{{"address", 3}, {"zone", 8}};
 }
 
 // A file changes the keys it names and nothing else.
@@ -359,6 +373,24 @@ void SettingsFileTest::badFiles_data()
     QTest::newRow("misspelt section")
         << QByteArray("[setings]\naddress=5\n")
         << ": ключ \"setings/address\" (значение \"5\") стоит вне раздела [settings].";
+    QTest::newRow("key given twice")
+        << QByteArray("[settings]\naddress=5\nzone=1\n; later\naddress=6\n")
+        << ": ключ \"address\" задан дважды, в строках 2 и 5.";
+    QTest::newRow("key twice, the same value")
+        << QByteArray("[settings]\nvolume=8\nvolume=8\n")
+        << ": ключ \"volume\" задан дважды, в строках 2 и 3.";
+    QTest::newRow("key twice, spaces around")
+        << QByteArray("[settings]\n  zone = 5\nzone=6\n")
+        << ": ключ \"zone\" задан дважды, в строках 2 и 3.";
+    QTest::newRow("key twice, in two [settings] sections")
+        << QByteArray("[settings]\nzone=5\n[unit]\nport=COM1\n[settings]\nzone=6\n")
+        << ": ключ \"zone\" задан дважды, в строках 2 и 6.";
+    QTest::newRow("key in capitals")
+        << QByteArray("[settings]\naddress=5\nAddress=6\n")
+        << ": неизвестный ключ \"Address\" (значение \"6\").";
+    QTest::newRow("record section in capitals")
+        << QByteArray("[settings]\naddress=5\n[Sounds]\nppk1_file=a.wav\n")
+        << ": ключ \"Sounds/ppk1_file\" (значение \"a.wav\") стоит вне раздела [settings].";
     QTest::newRow("line without =")
         << QByteArray("[settings]\nzone=5\naddress 5\n")
         << ", строка 3: \"address 5\" не является записью КЛЮЧ=ЗНАЧЕНИЕ.";
@@ -394,8 +426,13 @@ void SettingsFileTest::missingOrUnreadable()
 
     const QString folder = dir.filePath(QStringLiteral("a-folder.ini"));
     QVERIFY(QDir().mkpath(folder));
-    const QString message = loaderror(folder, factory());
-    QVERIFY2(message.startsWith(filemessage(folder) + " не удалось прочитать: "), qPrintable(message));
+    QCOMPARE(loaderror(folder, factory()), filemessage(folder) + " является папкой, а не файлом.");
+    try {
+        settings::savefile(folder, factory());
+        QFAIL("saved over a folder");
+    } catch (const settings::FileError& e) {
+        QCOMPARE(e.message(), filemessage(folder) + " является папкой, а не файлом.");
+    }
 }
 
 // A file changed again at once, to as many bytes, is read as it now stands: the engineer who
@@ -636,8 +673,9 @@ void SettingsFileTest::unwritableFolder()
         settings::savefile(path, factory());
         QFAIL("written into a folder that does not exist");
     } catch (const settings::FileError& e) {
-        QVERIFY2(e.message().startsWith(filemessage(path) + " не удалось записать: "),
-                 qPrintable(e.message()));
+        QCOMPARE(e.message(), filemessage(path) + " не удалось записать: папка \""
+                                  + QDir::toNativeSeparators(dir.filePath("no-such-folder"))
+                                  + "\" не найдена.");
     }
 }
 
@@ -695,6 +733,142 @@ void SettingsFileTest::barsAsTheWindowHoldsThem()
     settings::Fields loaded;
     QCOMPARE(loaderror(path, settings::Fields(), &loaded), QString());
     QCOMPARE(settings::keyvalues(loaded), kv);
+}
+
+// One poll recorded after the unit's record, for the papers; a file with it loads as before.
+void SettingsFileTest::readingsSection()
+{
+    settings::Readings r;
+    r.values = {512, 0, 65535, 800, 1, 2400};
+    r.polledAt = QDateTime(QDate(2024, 5, 1), QTime(9, 5, 7, 42), QTimeZone(3 * 3600));
+    const QByteArray text = settings::filetext(distinct(), someunit(), r);
+    const qsizetype unit = text.indexOf("\n[unit]\n");
+    const qsizetype readings = text.indexOf("\n[readings]\n");
+    QVERIFY(unit > 0 && readings > unit);
+    QVERIFY(text.endsWith("[readings]\nppk1=512\nppk2=0\ngochs=65535\nadc=800\nlight=1\npower=2400\n"
+                          "polled_at=2024-05-01T09:05:07.042+03:00\n"));
+    QCOMPARE(settings::filetext(distinct(), someunit()), text.left(text.lastIndexOf("\n; ", readings)));
+
+    const QString path = fresh();
+    settings::savefile(path, distinct(), someunit(), r);
+    QCOMPARE(readbytes(path), text);
+    settings::Fields loaded;
+    QCOMPARE(loaderror(path, factory(), &loaded), QString());
+    QCOMPARE(settings::keyvalues(loaded), settings::keyvalues(distinct()));
+}
+
+void SettingsFileTest::keptSection_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QByteArray>("kept");
+
+    const QByteArray sounds = "; Звуки, записанные в блок\n[sounds]\nppk1_file=вход 1.wav\n"
+                              "ppk1_sha256=00ff\n\n";
+    QTest::newRow("none") << QByteArray("[settings]\naddress=1\n[unit]\nport=COM1\n") << QByteArray();
+    QTest::newRow("empty file") << QByteArray() << QByteArray();
+    QTest::newRow("last, with its comment")
+        << QByteArray("[settings]\naddress=1\n\n") + sounds << sounds;
+    QTest::newRow("last, no final line end")
+        << QByteArray("[settings]\naddress=1\n[sounds]\nsiren_file=s.wav") << QByteArray("[sounds]\nsiren_file=s.wav");
+    QTest::newRow("in the middle: the next comment is the next section's")
+        << QByteArray("[settings]\naddress=1\n") + sounds + "; Что блок сообщил\n[unit]\nport=COM1\n"
+        << sounds;
+    QTest::newRow("windows line ends")
+        << QByteArray("[settings]\r\naddress=1\r\n[sounds]\r\nppk2_size=10\r\n[unit]\r\nport=COM1\r\n")
+        << QByteArray("[sounds]\r\nppk2_size=10\r\n");
+    QTest::newRow("two of them")
+        << QByteArray("[sounds]\nppk1_size=1\n[settings]\nzone=1\n[sounds]\nppk2_size=2\n")
+        << QByteArray("[sounds]\nppk1_size=1\n[sounds]\nppk2_size=2\n");
+    QTest::newRow("a value that only looks like a header")
+        << QByteArray("[sounds]\nppk1_file=a\\\n[unit]\nppk1_size=3\n[unit]\nport=COM1\n")
+        << QByteArray("[sounds]\nppk1_file=a\\\n[unit]\nppk1_size=3\n");
+    QTest::newRow("other spellings are other sections")
+        << QByteArray("[Sounds]\na=1\n[sounds2]\nb=2\n") << QByteArray();
+}
+
+void SettingsFileTest::keptSection()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QByteArray, kept);
+    QCOMPARE(settings::keptsection(file, "sounds"), kept);
+}
+
+void SettingsFileTest::saveKeepsTheSounds_data()
+{
+    QTest::addColumn<QByteArray>("earlier");
+    QTest::addColumn<QByteArray>("sounds"); // what of it must come through
+
+    // Written by hand, with what an editor leaves: odd spacing, a CRLF, a comma, a BOM-less
+    // Cyrillic name, no line end at the very end.
+    const QByteArray hand = "; Звуки, записанные в блок\n[sounds]\nppk1_file = Эвакуация, этаж 2.wav\r\n"
+                            "ppk1_size=88244\nppk1_sha256=9f86d081884c7d659a2feaa0c55ad015a3bf4f1b2b0b822cd15d6c15b0f00a08\n"
+                            "ppk1_uploaded_at=2024-05-01T09:05:07.042+03:00\n\n; заметка\nsiren_file=s.wav";
+    QTest::newRow("at the end") << QByteArray("[settings]\naddress=99\n\n") + hand << hand;
+    QTest::newRow("before the unit record")
+        << QByteArray("[settings]\naddress=99\n") + hand + "\n; старый\n[unit]\nport=COM9\n" << hand + "\n";
+    QTest::newRow("no sounds") << QByteArray("[settings]\naddress=99\n") << QByteArray();
+}
+
+// A settings file written over an earlier one carries the earlier [sounds] byte for byte: the
+// unit cannot say what it holds, so that record exists nowhere else.
+void SettingsFileTest::saveKeepsTheSounds()
+{
+    QFETCH(QByteArray, earlier);
+    QFETCH(QByteArray, sounds);
+    const QString path = fresh();
+    writebytes(path, earlier);
+    settings::savefile(path, distinct(), someunit());
+    const QByteArray fresh = settings::filetext(distinct(), someunit());
+    const QByteArray now = readbytes(path);
+    QCOMPARE(now, sounds.isEmpty() ? fresh : fresh + '\n' + sounds);
+    // Saved again, it stays the same; and it loads as a settings file.
+    settings::savefile(path, distinct(), someunit());
+    QCOMPARE(readbytes(path), now);
+    settings::Fields loaded;
+    QCOMPARE(loaderror(path, factory(), &loaded), QString());
+    QCOMPARE(settings::keyvalues(loaded), settings::keyvalues(distinct()));
+    // The old [unit] record is replaced, not kept.
+    QCOMPARE(now.count("[unit]"), 1);
+}
+
+void SettingsFileTest::fileKeys()
+{
+    const QString path = fresh();
+    writebytes(path, "[settings]\nvolume=16\naddress=$1F\nrelay_siren=0\n[unit]\nport=COM1\n");
+    QCOMPARE(settings::filekeys(path), (KeyValues{{"address", 31}, {"relay_siren", 0}, {"volume", 16}}));
+
+    // Nothing to compare: refused, as is a bad file.
+    const QByteArray none[] = {"", "; only a comment\n", "[settings]\n[unit]\nport=COM1\n"};
+    for (const QByteArray& text : none) {
+        writebytes(path, text);
+        try {
+            settings::filekeys(path);
+            QFAIL(text.constData());
+        } catch (const settings::FileError& e) {
+            QCOMPARE(e.message(), filemessage(path) + ": в разделе [settings] нет ни одного ключа.");
+        }
+    }
+    writebytes(path, "[settings]\nvolume=17\n");
+    QVERIFY_THROWS_EXCEPTION(settings::FileError, settings::filekeys(path));
+}
+
+void SettingsFileTest::differences()
+{
+    const KeyValues a{{"address", 31}, {"zone", 2}, {"relay_ppk1", 1}};
+    const KeyValues b{{"address", 31}, {"zone", 3}, {"volume", 12}};
+    const QList<settings::Difference> d = settings::differences(a, b);
+    QCOMPARE(d.size(), 3);
+    QCOMPARE(d[0].key, QStringLiteral("zone"));
+    QCOMPARE(d[0].left, std::optional<int>(2));
+    QCOMPARE(d[0].right, std::optional<int>(3));
+    QCOMPARE(d[1].key, QStringLiteral("relay_ppk1"));
+    QCOMPARE(d[1].left, std::optional<int>(1));
+    QVERIFY(!d[1].right);
+    QCOMPARE(d[2].key, QStringLiteral("volume"));
+    QVERIFY(!d[2].left);
+    QCOMPARE(d[2].right, std::optional<int>(12));
+    QVERIFY(settings::differences(a, a).isEmpty());
+    QCOMPARE(settings::keyplace("relay_ppk1"), QStringLiteral("Реле \"РАБОТА\" / ППК1"));
 }
 
 QTEST_MAIN(SettingsFileTest)

@@ -82,7 +82,8 @@ void Modals::poll()
         return;
     if (auto* box = qobject_cast<QMessageBox*>(w)) {
         boxes.append({box->windowTitle(), box->text(), int(box->icon())});
-        QAbstractButton* b = box->defaultButton();
+        QAbstractButton* b = yes && box->button(QMessageBox::Yes) ? box->button(QMessageBox::Yes)
+                                                                  : box->defaultButton();
         if (!b && !box->buttons().isEmpty())
             b = box->buttons().constFirst();
         if (b)

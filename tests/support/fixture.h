@@ -49,6 +49,7 @@ public:
     QList<Box> boxes;
     std::deque<QString> files; // answers for file dialogs, in order; "" cancels
     int dialogs = 0;           // file dialogs seen
+    bool yes = false;          // questions get their "Yes" rather than their default button
 
 private:
     QTimer timer_;
