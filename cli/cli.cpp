@@ -498,7 +498,9 @@ int cmdupload(int index, const QStringList& files, bool siren)
         return o == sound::Outcome::Stopped ? Interrupted : UnitFailed;
     }
     finish();
-    return console::interrupted() ? stopped() : Done;
+    // A Ctrl+C that came with the last block came too late to stop anything: the unit has
+    // acknowledged every block, so the sound is stored and the upload has succeeded.
+    return Done;
 }
 
 int cmdwatch(int index, int interval, int count)

@@ -461,7 +461,13 @@ void Unit::Impl::handle(std::uint8_t b)
             bool store = !(c.firmware >= 50 && c.refuseWrites);
             if (store) {
                 std::lock_guard<std::mutex> lock(m);
+                const std::array<std::uint8_t, 512> old = image;
                 std::copy(partial.begin(), partial.end(), image.begin());
+                if (c.keepStored >= 0 && c.keepStored < 512 && c.keepWidth > 0) {
+                    for (int i = c.keepStored; i < std::min(512, c.keepStored + c.keepWidth); ++i)
+                        image[std::size_t(i)] = old[std::size_t(i)];
+                    image[51] = sum51(image);
+                }
                 if (c.alterStored >= 0 && c.alterStored < 512) {
                     auto& b = image[std::size_t(c.alterStored)];
                     b = std::uint8_t(b + 1);

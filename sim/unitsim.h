@@ -31,6 +31,9 @@ struct Config {
     bool refuseWrites = false;      // new firmware: answer "[" after "S" + image, keep the old one
     int alterStored = -1;           // a write stores this image index one higher than it came
                                     // (checksum made good again): the read-back differs
+    int keepStored = -1;            // a write leaves the unit's own bytes at this image index
+    int keepWidth = 1;              // and the ones after it, this many in all (checksum made
+                                    // good again): a field the unit did not take
     int telemetryLength = 12;       // bytes sent after 0x10
     std::array<std::uint16_t, 6> readings{{512, 600, 700, 800, 500, 2400}};
 

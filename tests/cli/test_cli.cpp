@@ -16,6 +16,7 @@
 
 #include <csignal>
 #include <functional>
+#include <numeric>
 #include <memory>
 
 #include <pty.h>
@@ -101,6 +102,32 @@ Image unusual(Image a)
     return withsum(a);
 }
 
+// The unit's fields of an unusual image, and fields that differ from them in every key:
+// written over that unit, each key changes.
+settings::Fields unusualfields()
+{
+    return settings::decode(unusual(sim::defaultImage(52, 14, 1)).data()).fields;
+}
+
+settings::Fields otherthan(const settings::Fields& unit)
+{
+    settings::Fields f = settings::factoryfields();
+    const auto have = settings::keyvalues(unit);
+    const auto now = settings::keyvalues(f);
+    for (int i = 0; i < have.size(); ++i) {
+        if (now[i].second != have[i].second)
+            continue;
+        for (int candidate : {have[i].second + 1, have[i].second - 1}) {
+            try {
+                f = settings::setkey(f, QStringLiteral("%1=%2").arg(have[i].first).arg(candidate));
+                break;
+            } catch (const settings::FileError&) {
+            }
+        }
+    }
+    return f;
+}
+
 const QByteArray Connect = "ZU";
 const QByteArray End = "Z";
 
@@ -122,6 +149,8 @@ private slots:
     void busyPortIsNotASilentUnit();
     void write_data();
     void write();
+    void readBackComparesEveryKey_data();
+    void readBackComparesEveryKey();
     void fileOfOneUnitMakesAnotherTheSame();
     void factory();
     void ctrlCDuringWrite_data();
@@ -131,6 +160,8 @@ private slots:
     void siren_data();
     void siren();
     void ctrlCStopsUploadAtABlock();
+    void ctrlCWithTheLastBlock_data();
+    void ctrlCWithTheLastBlock();
     void progress_data();
     void progress();
     void watchCountsRows();
@@ -480,6 +511,75 @@ void TestCli::write()
     QCOMPARE(sent, Connect + "R" + "S" + image + (readback ? "R" : "") + End);
 }
 
+void TestCli::readBackComparesEveryKey_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<int>("index"); // the key's first byte in the image, -1 for none kept
+    QTest::addColumn<int>("width");
+
+    // Where each key lies, found by changing that key alone: every key of the file's table
+    // gets a row, whatever its width or type.
+    const settings::Fields unit = unusualfields();
+    const settings::Fields written = otherthan(unit);
+    const auto values = settings::keyvalues(unit);
+    Image base{};
+    settings::encode(written, base.data());
+    QTest::newRow("every field taken") << QString() << -1 << 0;
+    for (const auto& [key, value] : values) {
+        Image changed{};
+        settings::encode(settings::setkey(written, QStringLiteral("%1=%2").arg(key).arg(value)), changed.data());
+        int first = -1, last = -1;
+        for (int i = 0; i < settings::SumIndex; ++i)
+            if (changed[std::size_t(i)] != base[std::size_t(i)]) {
+                if (first < 0)
+                    first = i;
+                last = i;
+            }
+        QVERIFY2(first >= 0, qPrintable(key + QStringLiteral(": the write would not change it")));
+        QTest::addRow("%s kept", qPrintable(key)) << key << first << last - first + 1;
+    }
+}
+
+// A unit that keeps its old value of one field has not taken the write: the read-back must say
+// which field, with both values, and the command must fail.
+void TestCli::readBackComparesEveryKey()
+{
+    QFETCH(QString, key);
+    QFETCH(int, index);
+    QFETCH(int, width);
+    sim::Config c;
+    c.keepStored = index;
+    c.keepWidth = width;
+    auto unit = fixture::unitOn(1, c);
+    const Image before = unusual(unit->image());
+    unit->setImage(before);
+    const settings::Fields wanted = otherthan(settings::decode(before.data()).fields);
+    put(QStringLiteral("all.ini"), settings::filetext(wanted));
+
+    const Run r = cli({"write", "COM1", file(QStringLiteral("all.ini"))});
+    const QString said = r.errtext();
+    const QStringList differ = said.split(QLatin1Char('\n')).filter(QStringLiteral(", прочитано "));
+    if (index < 0) {
+        QCOMPARE(r.code, 0);
+        QVERIFY2(said.contains(QStringLiteral("Записанное подтверждено чтением")), qPrintable(said));
+        QVERIFY2(differ.isEmpty(), qPrintable(said));
+        return;
+    }
+    QCOMPARE(r.code, 1);
+    QVERIFY2(!said.contains(QStringLiteral("подтверждено")), qPrintable(said));
+    QVERIFY2(said.contains(QStringLiteral("Прочитанное не совпадает с записанным:")), qPrintable(said));
+    QMap<QString, int> written, kept;
+    for (const auto& [k, v] : settings::keyvalues(wanted))
+        written.insert(k, v);
+    for (const auto& [k, v] : settings::keyvalues(settings::decode(before.data()).fields))
+        kept.insert(k, v);
+    QCOMPARE(differ, QStringList{QStringLiteral("  %1: записано %2, прочитано %3").arg(key).arg(written[key]).arg(kept[key])});
+    // The unit took the rest; the write went out whole and was read back.
+    for (const auto& [k, v] : settings::keyvalues(settings::decode(unit->image().data()).fields))
+        QVERIFY2(v == (k == key ? kept[k] : written[k]), qPrintable(k));
+    QVERIFY(bytes(unit->received()).endsWith("R" + End));
+}
+
 void TestCli::fileOfOneUnitMakesAnotherTheSame()
 {
     sim::Config first;
@@ -683,18 +783,80 @@ void TestCli::ctrlCStopsUploadAtABlock()
     QCOMPARE(bytes(unit->received()).size(), 7 + got * 512);
 }
 
+void TestCli::ctrlCWithTheLastBlock_data()
+{
+    QTest::addColumn<int>("after"); // Ctrl+C once the unit has this many blocks, before its answer
+    QTest::addColumn<bool>("stored");
+    // PPK2's blocks are still to come: the stop is worth its while.
+    QTest::newRow("last block of PPK1: stopped") << 3 << false;
+    // Once the unit answers the last block the sound is stored: nothing is left to stop.
+    QTest::newRow("last block of PPK2: stored") << 5 << true;
+}
+
+void TestCli::ctrlCWithTheLastBlock()
+{
+    QFETCH(int, after);
+    QFETCH(bool, stored);
+    const QByteArray one = wavfile::sound(3 * 512, 1);
+    const QByteArray two = wavfile::sound(2 * 512, 2);
+    put(QStringLiteral("ppk1.wav"), wavfile::canonical(one));
+    put(QStringLiteral("ppk2.wav"), wavfile::canonical(two));
+    sim::Config slow;
+    slow.blockWorkMs = 300; // the block is in flight this long after the unit has it
+    auto unit = fixture::unitOn(1, slow);
+
+    const Run r = cli({"upload", "COM1", file(QStringLiteral("ppk1.wav")), file(QStringLiteral("ppk2.wav"))},
+                      [&](QProcess& p) {
+                          QTRY_VERIFY_WITH_TIMEOUT(unit->blocksReceived() >= after, 10000);
+                          ::kill(pid_t(p.processId()), SIGINT);
+                      });
+    QVERIFY(!r.crashed);
+    QCOMPARE(r.out, QByteArray());
+    const QString said = r.errtext();
+    const QByteArray head = Connect + QByteArray("\x60\x00\x03\x00\x02", 5);
+    if (stored) {
+        QCOMPARE(r.code, 0);
+        QVERIFY2(said.split(QLatin1Char('\n')).count(QStringLiteral("Записано")) == 2, qPrintable(said));
+        QVERIFY2(!said.contains(QStringLiteral("прерван")) && !said.contains(QStringLiteral("Остановлено")),
+                 qPrintable(said));
+        QCOMPARE(bytes(unit->sound(0)) + bytes(unit->sound(1)), one + two);
+        QCOMPARE(bytes(unit->received()), head + one + two + End); // the conversation ended as usual
+    } else {
+        QCOMPARE(r.code, 130);
+        QVERIFY2(said.contains(QStringLiteral("Запись прервана оператором")), qPrintable(said));
+        QVERIFY(said.contains(QStringLiteral("переподключите блок")));
+        QCOMPARE(bytes(unit->sound(0)), one);
+        QVERIFY(unit->sound(1).empty());
+        QTest::qWait(100);
+        QCOMPARE(bytes(unit->received()), head + one);
+    }
+}
+
 void TestCli::progress_data()
 {
     QTest::addColumn<bool>("terminal");
-    QTest::newRow("pipe: whole lines at tenths") << false;
-    QTest::newRow("terminal: one line redrawn") << true;
+    QTest::addColumn<QList<int>>("blocks"); // one file: the siren; two: PPK1 and PPK2
+    QTest::newRow("pipe: whole lines at tenths") << false << QList<int>{100};
+    QTest::newRow("terminal: one line redrawn") << true << QList<int>{100};
+    // Counted against both files together: the first file alone runs past a total of the
+    // second's, and the time left would wrap around.
+    QTest::newRow("pipe: PPK1 and PPK2 together") << false << QList<int>{150, 100};
+    QTest::newRow("terminal: PPK1 and PPK2 together") << true << QList<int>{150, 100};
+    QTest::newRow("pipe: a short PPK1, a long PPK2") << false << QList<int>{20, 130};
 }
 
 void TestCli::progress()
 {
     QFETCH(bool, terminal);
-    constexpr int Blocks = 100;
-    put(QStringLiteral("siren.wav"), wavfile::canonical(wavfile::sound(Blocks * 512)));
+    QFETCH(QList<int>, blocks);
+    const bool siren = blocks.size() == 1;
+    const int total = std::accumulate(blocks.begin(), blocks.end(), 0);
+    QStringList args = {siren ? "siren" : "upload", "COM1"};
+    for (int i = 0; i < blocks.size(); ++i) {
+        const QString name = QStringLiteral("sound%1.wav").arg(i);
+        put(name, wavfile::canonical(wavfile::sound(blocks[i] * 512, i + 1)));
+        args << file(name);
+    }
     sim::Config c;
     c.firmware = 40;
     c.blockWorkMs = 3;
@@ -704,7 +866,7 @@ void TestCli::progress()
     if (terminal) {
         QCOMPARE(openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
     }
-    const Run r = cli({"siren", "COM1", file(QStringLiteral("siren.wav"))}, {},
+    const Run r = cli(args, {},
                       terminal ? std::function<void()>([slave] { ::dup2(slave, 2); }) : std::function<void()>());
     QByteArray shown = r.err;
     if (terminal) {
@@ -717,20 +879,38 @@ void TestCli::progress()
     }
     QCOMPARE(r.code, 0);
     QCOMPARE(r.out, QByteArray());
+    QCOMPARE(unit->blocksReceived(), total);
     const QString text = QString::fromUtf8(shown);
     const int steps = int(text.count(QStringLiteral("Отправлено")));
+    const QString last = QStringLiteral("%1 из %1").arg(total);
     if (terminal) {
         QCOMPARE(steps, 0);
-        QVERIFY2(text.contains(QStringLiteral("[##############################] 100 %  блоков 100 из 100")),
-                 qPrintable(text));
+        QVERIFY2(text.contains(QStringLiteral("[##############################] 100 %  блоков ") + last), qPrintable(text));
         // The bar is redrawn in place: no line of its own per draw.
         const int lines = int(text.count(QLatin1Char('\n')));
         QVERIFY2(lines < 12, qPrintable(text));
     } else {
         QCOMPARE(steps, 10);
         QVERIFY(!text.contains(QLatin1Char('\r')));
-        QVERIFY(text.contains(QStringLiteral("Отправлено 100 % (блоков 100 из 100), осталось 0:00")));
+        QVERIFY(text.contains(QStringLiteral("Отправлено 100 % (блоков ") + last + QStringLiteral("), осталось 0:00")));
     }
+    // Every report counts over the whole upload: blocks only grow and stay within the total,
+    // the percentage follows them, and the time left is a few seconds, never a wrapped count.
+    const QRegularExpression report(QStringLiteral("(\\d+) %\\s+\\(?блоков (\\d+) из (\\d+)\\)?, осталось (\\d+):(\\d\\d)"));
+    int reports = 0, before = 0;
+    for (auto m = report.globalMatch(text); m.hasNext();) {
+        const QRegularExpressionMatch one = m.next();
+        const QString what = one.captured(0);
+        const int percent = one.captured(1).toInt(), done = one.captured(2).toInt();
+        QVERIFY2(one.captured(3).toInt() == total, qPrintable(what));
+        QVERIFY2(done >= before && done <= total && done > 0, qPrintable(what));
+        QVERIFY2(percent == done * 100 / total, qPrintable(what));
+        QVERIFY2(one.captured(4).toInt() < 60, qPrintable(what));
+        before = done;
+        ++reports;
+    }
+    QVERIFY2(reports >= (terminal ? 1 : 10), qPrintable(text));
+    QCOMPARE(before, total);
 }
 
 void TestCli::watchCountsRows()

@@ -22,8 +22,10 @@
 #include <QtTest>
 
 #include <algorithm>
+#include <atomic>
 #include <functional>
 #include <memory>
+#include <thread>
 
 using Bytes = std::vector<std::uint8_t>;
 using namespace wavfile;
@@ -74,6 +76,8 @@ private slots:
     void slowUnitIsWaitedFor();
     void escapeStopsAtABlockBoundary();
     void closingStopsCleanlyThenCloses();
+    void stopWithTheLastBlockComesTooLate_data();
+    void stopWithTheLastBlockComesTooLate();
     void settingsReadBackAfterSuccess();
     void telemetryTimerPausedAndResumed_data();
     void telemetryTimerPausedAndResumed();
@@ -602,6 +606,69 @@ void TestUpload::closingStopsCleanlyThenCloses()
     const QString saved = QStringDecoder("windows-1251").decode(fixture::readFile(scratch->file("log.txt")));
     QVERIFY(saved.contains(QStringLiteral(" Запись прервана: программа закрывается\r\n")));
     QVERIFY(saved.contains(QStringLiteral("-----------------------\n")));
+}
+
+void TestUpload::stopWithTheLastBlockComesTooLate_data()
+{
+    QTest::addColumn<bool>("close"); // the window's close, or Esc
+    QTest::newRow("Esc") << false;
+    QTest::newRow("close") << true;
+}
+
+// The operator asks for a stop while the last block is on its way: the window hears it only
+// once the unit has answered that block, and by then the sound is stored.  The upload has
+// succeeded, and says so; the unit is still connected.
+void TestUpload::stopWithTheLastBlockComesTooLate()
+{
+    QFETCH(bool, close);
+    sim::Config c;
+    c.blockWorkMs = 300; // the unit has the block this long before it answers
+    connectUnit(c);
+    const QByteArray one = sound(3 * 512, 1), two = sound(2 * 512, 2);
+    const QString f1 = wavfile("ppk1.wav", canonical(one));
+    const QString f2 = wavfile("ppk2.wav", canonical(two));
+
+    // The request is made from outside the window's thread the moment the unit has the last
+    // block, as a key press or a click on the close button would be queued then.
+    std::atomic<bool> asked{false};
+    TForm1* const f = form.get();
+    std::thread watcher([&] {
+        QElapsedTimer t;
+        t.start();
+        while (unit->blocksReceived() < 5 && t.elapsed() < 20000)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        QMetaObject::invokeMethod(f, [f, close] {
+            if (close)
+                f->close();
+            else
+                QTest::keyClick(f, Qt::Key_Escape);
+        }, Qt::QueuedConnection);
+        asked = true;
+    });
+    const QStringList log = upload(form->Button6, {f1, f2});
+    watcher.join();
+    QVERIFY(asked);
+
+    QCOMPARE(unit->sound(0), bytes(one));
+    QCOMPARE(unit->sound(1), bytes(two));
+    QVERIFY2(log.count(QStringLiteral(" Записано")) == 2, qPrintable(log.join(QLatin1Char('\n'))));
+    for (const QString& l : log)
+        QVERIFY2(!l.contains(QStringLiteral("прерван")), qPrintable(l));
+    QVERIFY(link::soundfile1().isOpen() == false && link::soundfile2().isOpen() == false);
+    if (!close) {
+        // As after any good upload: the settings are read back and the unit stays connected.
+        QCOMPARE(log.mid(log.size() - 2), (QStringList{" Ждите...", " Прочитано"}));
+        QVERIFY(link::connected());
+        verifyIdleAfterwards();
+        return;
+    }
+    // The window closes as it would have without an upload: the conversation ends with "Z".
+    QTRY_VERIFY(!form->isVisible());
+    const QStringList after = fixture::untimed(fixture::lines(*form));
+    const int exit = int(after.lastIndexOf(QStringLiteral(" Выход...")));
+    QVERIFY(exit >= 0);
+    QVERIFY(!after.mid(exit).contains(Reconnect));
+    QCOMPARE(unit->received().back(), std::uint8_t('Z'));
 }
 
 void TestUpload::settingsReadBackAfterSuccess()
