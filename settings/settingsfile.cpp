@@ -168,6 +168,8 @@ void apply(const Key& k, Fields& f, const QString& value, const QString& path)
         **std::get_if<int*>(&ref) = *v;
 }
 
+} // namespace
+
 // A text as QSettings itself writes it into an INI value, so that it reads back the same:
 // quoted when it holds a list or comment separator or ends in a space, with escapes for the
 // quote, the backslash and control characters, and a leading "@" doubled (a single one would
@@ -218,6 +220,8 @@ QByteArray inivalue(const QString& text)
         out = QLatin1Char('"') + out + QLatin1Char('"');
     return out.toUtf8();
 }
+
+namespace {
 
 // ISO 8601 with the offset from UTC, which Qt leaves out for a local time.
 QString isotime(const QDateTime& t)
@@ -330,8 +334,8 @@ Fields loadfile(const QString& path, const Fields& fields)
         const QString value = valuetext(ini.value(name));
         const int slash = name.indexOf(QLatin1Char('/'));
         const QString group = slash < 0 ? QString() : name.left(slash);
-        if (group == UnitGroup)
-            continue; // a record of the unit, never sent
+        if (group == UnitGroup || group == QLatin1String("sounds"))
+            continue; // a record of the unit and of its sounds, never sent
         if (group != SettingsGroup)
             throw FileError(filepart(path) + QStringLiteral(": ключ ") + q(name)
                             + QStringLiteral(" (значение ") + q(value)

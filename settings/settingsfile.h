@@ -60,7 +60,7 @@ void savefile(const QString& path, const Fields& fields,
 // keep their values.  Each value goes through the window's integer conversion (so "$1F" works)
 // and must lie in its field's range.  A missing or unreadable file, a line that is not
 // KEY=VALUE, a key outside the table, a value that is not a number or is out of range raises
-// FileError, and nothing is applied.  [unit] is not read.
+// FileError, and nothing is applied.  [unit] and [sounds] are not read.
 Fields loadfile(const QString& path, const Fields& fields);
 
 // fields with one "KEY=VALUE" applied (the command line's --set), with the checks of loadfile.
@@ -69,5 +69,9 @@ Fields setkey(const Fields& fields, const QString& assignment);
 // Every key with the number a file written from fields would carry, in the file's order.
 // Raises ConvertError as filetext() does.
 QList<std::pair<QString, int>> keyvalues(const Fields& fields);
+
+// A text as an INI value that QSettings reads back as the same text (quoted and escaped where
+// it must be), in UTF-8.
+QByteArray inivalue(const QString& text);
 
 } // namespace settings
