@@ -767,6 +767,8 @@ int dispatch(const QStringList& arguments)
     }
     if (name == QLatin1String("factory"))
         return cmdwrite(index, QString(), {}, true);
+    if (parser.isSet(record) && parser.value(record).isEmpty())
+        return wronguse(QStringLiteral("--record: не указан файл"), name);
     if (name == QLatin1String("upload"))
         return cmdupload(index, args.mid(1), false, parser.value(record));
     if (name == QLatin1String("siren"))

@@ -243,6 +243,8 @@ void TestCli::wrongUseSendsNothing_data()
     QTest::newRow("read takes no --record") << QStringList{"read", "COM1", "--record", "x.ini"} << QStringList{"record"};
     QTest::newRow("upload: --record without file") << QStringList{"upload", "COM1", "ok.wav", "ok.wav", "--record"}
                                                    << QStringList{"--record"};
+    QTest::newRow("siren: --record of an empty name") << QStringList{"siren", "COM1", "ok.wav", "--record", ""}
+                                                      << QStringList{"--record"};
 }
 
 void TestCli::wrongUseSendsNothing()
