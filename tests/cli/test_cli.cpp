@@ -148,6 +148,7 @@ private slots:
     void recordFileRefusedSendsNothing_data();
     void recordFileRefusedSendsNothing();
     void recordNotWrittenAfterGoodUpload();
+    void ctrlCDuringTheLastBlockStillRecords();
 
 private:
     std::unique_ptr<fixture::Scratch> scratch;
@@ -1150,6 +1151,28 @@ void TestCli::recordNotWrittenAfterGoodUpload()
     QVERIFY(r.errtext().contains(QStringLiteral("это папка")));
     QVERIFY(QFileInfo(record).isDir());
     QVERIFY(bytes(unit->received()).endsWith(End)); // the conversation ended as usual
+}
+
+void TestCli::ctrlCDuringTheLastBlockStillRecords()
+{
+    // Ctrl+C while the unit stores the last block: once it has acknowledged it the sound is
+    // in the unit, so the record is made, and the command still says it was stopped.
+    const QByteArray siren = wavfile::canonical(wavfile::sound(2 * 512, 6));
+    put(QStringLiteral("siren.wav"), siren);
+    sim::Config c;
+    c.firmware = 40;
+    c.blockWorkMs = 800;
+    auto unit = fixture::unitOn(1, c);
+    const QString record = file(QStringLiteral("unit.ini"));
+
+    const Run r = cli({"siren", "COM1", "siren.wav", "--record", record}, [&](QProcess& p) {
+        QTRY_VERIFY_WITH_TIMEOUT(unit->blocksReceived() >= 2, 10000);
+        ::kill(pid_t(p.processId()), SIGINT);
+    });
+    QCOMPARE(r.code, 130);
+    QCOMPARE(unit->count(2), 2);
+    QCOMPARE(slotkeys(soundkeys(record), "siren"), pcmkeys("siren", "siren.wav", siren, 2));
+    QVERIFY(!r.errtext().contains(QStringLiteral("переподключите")));
 }
 
 QTEST_GUILESS_MAIN(TestCli)
