@@ -12,6 +12,7 @@
 #include "cli/common.h"
 #include "cli/diff.h"
 #include "cli/readings.h"
+#include "cli/sounds.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -430,7 +431,7 @@ bool takewav(sound::Which which, const QString& name, wav::Sound& s)
         say(sound::missingtext(which).trimmed() + where);
         return false;
     case sound::Opened::Refused:
-        say(sound::refusaltext(which, s.problem).trimmed() + where);
+        say(sound::refusaltext(which, s).trimmed() + where);
         return false;
     case sound::Opened::Ok:
         break;
@@ -438,7 +439,9 @@ bool takewav(sound::Which which, const QString& name, wav::Sound& s)
     return true;
 }
 
-int cmdupload(int index, const QStringList& files, bool siren)
+const sounds::Streams Io{out, say};
+
+int cmdupload(int index, const QStringList& files, bool siren, const QString& record)
 {
     const QList<sound::Which> which = siren ? QList<sound::Which>{sound::Which::Siren}
                                             : QList<sound::Which>{sound::Which::Ppk1, sound::Which::Ppk2};
@@ -450,8 +453,11 @@ int cmdupload(int index, const QStringList& files, bool siren)
             link::closeall();
             return WrongUse;
         }
+        sounds::sayfacts(which[i], files[i], s, Io);
     }
     link::closeall();
+    if (!record.isEmpty() && !sounds::checkrecord(record, Io))
+        return WrongUse;
     if (console::interrupted())
         return stopped();
     if (!begin(index))
@@ -479,11 +485,14 @@ int cmdupload(int index, const QStringList& files, bool siren)
     }
 
     QList<wav::Sound> sounds;
+    QList<sound::Uploaded> uploaded;
     quint32 total = 0;
     for (int i = 0; i < which.size(); ++i) {
         wav::Sound s;
-        if (!takewav(which[i], files[i], s)) {
+        if (!takewav(which[i], files[i], s)
+            || (!record.isEmpty() && !sounds::fingerprint(which[i], files[i], s, uploaded, Io))) {
             link::soundfile1().close();
+            link::soundfile2().close();
             finish();
             return WrongUse;
         }
@@ -497,7 +506,11 @@ int cmdupload(int index, const QStringList& files, bool siren)
         // The unit may take whatever it hears next as sound: no "Z" goes to it.
         return o == sound::Outcome::Stopped ? Interrupted : UnitFailed;
     }
+    // Every block acknowledged: the sound is in the unit, whatever comes next.
+    const QDateTime at = QDateTime::currentDateTime();
     finish();
+    if (!record.isEmpty() && sounds::writerecord(record, uploaded, at, Io) != Done)
+        return WrongUse;
     // A Ctrl+C that came with the last block came too late to stop anything: the unit has
     // acknowledged every block, so the sound is stored and the upload has succeeded.
     return Done;
@@ -594,8 +607,11 @@ const Command Commands[] = {
      "Прочитать блок, заменить ключи из ФАЙЛА и --set, записать и проверить чтением.", 1, 2},
     {"factory", "COMn",
      "Записать в блок значения кнопки \"Заводские настройки\" и проверить чтением.", 1, 1},
-    {"upload", "COMn PPK1.wav PPK2.wav", "Записать в блок звуковые сообщения ППК1 и ППК2.", 3, 3},
-    {"siren", "COMn SIREN.wav", "Записать в блок звук сирены (только старая прошивка).", 2, 2},
+    {"upload", "COMn PPK1.wav PPK2.wav [--record ФАЙЛ]",
+     "Записать в блок звуковые сообщения ППК1 и ППК2; --record вносит их в файл настроек.", 3, 3},
+    {"siren", "COMn SIREN.wav [--record ФАЙЛ]",
+     "Записать в блок звук сирены (только старая прошивка); --record вносит его в файл настроек.", 2, 2},
+    {"info", "ФАЙЛ.wav...", "Что говорит заголовок звуковых файлов; без блока.", 1, 1 << 20},
     {"watch", "COMn [--interval МС] [--count N]",
      "Опрашивать показания блока; CSV на стандартный вывод до N строк или до Ctrl+C.", 1, 1},
     {"diff", "COMn ФАЙЛ | ФАЙЛ1 ФАЙЛ2",
@@ -607,7 +623,8 @@ const char* const ExitCodes =
     "  0    выполнено\n"
     "  1    ошибка блока: нет ответа, отказ в подключении, контрольная сумма, отказ в записи,\n"
     "       прочитанное не совпадает с записанным, запись звука прервана\n"
-    "  2    неверный вызов, или файл отклонён до обмена с блоком\n"
+    "  2    неверный вызов, или файл отклонён до обмена с блоком; после записи звука с --record:\n"
+    "       звук в блоке, но файл записи не записан\n"
     "  3    diff: блок и файл (или два файла) различаются\n"
     "  130  остановлено по Ctrl+C (начатый обмен доводится до конца)\n";
 
@@ -700,14 +717,24 @@ int dispatch(const QStringList& arguments)
     const QCommandLineOption noreadings(QStringLiteral("no-readings"),
                                         QStringLiteral("Не опрашивать показания блока: файл без "
                                                        "раздела [readings]."));
+    const QCommandLineOption record(QStringLiteral("record"),
+                                    QStringLiteral("После записи звука внести в этот файл настроек раздел "
+                                                   "[sounds]: файл, размер, SHA-256, заголовок, время "
+                                                   "(файл создаётся, остальное в нём не меняется)."),
+                                    QStringLiteral("ФАЙЛ"));
     if (name == QLatin1String("diff")) {
         parser.addPositionalArgument(QStringLiteral("COMn|ФАЙЛ1"),
                                      QStringLiteral("Порт блока (COM1 ... COM40) или первый файл настроек."));
         parser.addPositionalArgument(QStringLiteral("ФАЙЛ"),
                                      QStringLiteral("Файл настроек; сравниваются ключи его раздела [settings]."));
+    } else if (name == QLatin1String("info")) {
+        parser.addPositionalArgument(QStringLiteral("ФАЙЛ.wav"), QStringLiteral("Звуковые файлы WAV."),
+                                     QStringLiteral("ФАЙЛ.wav..."));
     } else if (name != QLatin1String("ports")) {
         parser.addPositionalArgument(QStringLiteral("COMn"), QStringLiteral("Порт блока: COM1 ... COM40."));
     }
+    if (name == QLatin1String("upload") || name == QLatin1String("siren"))
+        parser.addOption(record);
     if (name == QLatin1String("read")) {
         parser.addPositionalArgument(QStringLiteral("ФАЙЛ"), QStringLiteral("Файл настроек (INI, UTF-8)."),
                                      QStringLiteral("[ФАЙЛ]"));
@@ -753,6 +780,8 @@ int dispatch(const QStringList& arguments)
         return cmdports();
     if (name == QLatin1String("diff"))
         return cmddiff(args[0], args[1]);
+    if (name == QLatin1String("info"))
+        return sounds::info(args, Io);
 
     const int index = portindex(args[0]);
     if (index < 0)
@@ -770,10 +799,12 @@ int dispatch(const QStringList& arguments)
     }
     if (name == QLatin1String("factory"))
         return cmdwrite(index, QString(), {}, true);
+    if (parser.isSet(record) && parser.value(record).isEmpty())
+        return wronguse(QStringLiteral("--record: не указан файл"), name);
     if (name == QLatin1String("upload"))
-        return cmdupload(index, args.mid(1), false);
+        return cmdupload(index, args.mid(1), false, parser.value(record));
     if (name == QLatin1String("siren"))
-        return cmdupload(index, args.mid(1), true);
+        return cmdupload(index, args.mid(1), true, parser.value(record));
 
     bool ok = false;
     const int ms = positive(parser, interval, 200, &ok);

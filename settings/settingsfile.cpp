@@ -177,6 +177,8 @@ void apply(const Key& k, Fields& f, const QString& value, const QString& path)
         **std::get_if<int*>(&ref) = *v;
 }
 
+} // namespace
+
 // A text as QSettings itself writes it into an INI value, so that it reads back the same:
 // quoted when it holds a list or comment separator or ends in a space, with escapes for the
 // quote, the backslash and control characters, and a leading "@" doubled (a single one would
@@ -227,6 +229,8 @@ QByteArray inivalue(const QString& text)
         out = QLatin1Char('"') + out + QLatin1Char('"');
     return out.toUtf8();
 }
+
+namespace {
 
 // ISO 8601 with the offset from UTC, which Qt leaves out for a local time.
 QString isotime(const QDateTime& t)

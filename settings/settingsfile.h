@@ -83,7 +83,7 @@ QString fileproblem(const QString& path, bool writing);
 // keep their values.  Each value goes through the window's integer conversion (so "$1F" works)
 // and must lie in its field's range.  A missing or unreadable file, a line that is not
 // KEY=VALUE, a key outside the table, a value that is not a number or is out of range raises
-// FileError, and nothing is applied.  [unit] is not read.
+// FileError, and nothing is applied.  [unit] and [sounds] are not read.
 Fields loadfile(const QString& path, const Fields& fields);
 
 // fields with one "KEY=VALUE" applied (the command line's --set), with the checks of loadfile.
@@ -110,5 +110,9 @@ QList<Difference> differences(const QList<std::pair<QString, int>>& left,
 // "<frame> / <caption>": where the key's control stands in the window, as the file's comment
 // line names it.
 QString keyplace(const QString& key);
+
+// A text as an INI value that QSettings reads back as the same text (quoted and escaped where
+// it must be), in UTF-8.
+QByteArray inivalue(const QString& text);
 
 } // namespace settings

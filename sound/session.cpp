@@ -154,16 +154,20 @@ QString soundname(Which which)
     return QStringLiteral("SIREN.WAV");
 }
 
-Opened openwav(Which which, const QString& name, wav::Sound& sound)
+namespace {
+
+// Reads the file's header into the buffer given (when there is one) and finds its sound data;
+// the file is left at the start of the sound, or closed when it cannot be taken.
+Opened take(QFile& file, const QString& name, std::uint8_t* header, wav::Sound& sound)
 {
-    QFile& file = handleof(which);
     file.close();
     if (name.isEmpty())
         return Opened::Missing;
     file.setFileName(name);
     if (!file.open(QIODevice::ReadOnly))
         return Opened::Missing;
-    file.read(reinterpret_cast<char*>(&link::area[bufferof(which)]), wav::HeaderSize);
+    if (header)
+        file.read(reinterpret_cast<char*>(header), wav::HeaderSize);
     sound = wav::inspect(file);
     if (sound.problem != wav::Problem::None || !file.seek(sound.offset)) {
         if (sound.problem == wav::Problem::None)
@@ -172,6 +176,19 @@ Opened openwav(Which which, const QString& name, wav::Sound& sound)
         return Opened::Refused;
     }
     return Opened::Ok;
+}
+
+} // namespace
+
+Opened openwav(Which which, const QString& name, wav::Sound& sound)
+{
+    return take(handleof(which), name, &link::area[bufferof(which)], sound);
+}
+
+Opened examine(const QString& name, wav::Sound& sound)
+{
+    QFile file;
+    return take(file, name, nullptr, sound);
 }
 
 QString missingtext(Which which)
@@ -187,25 +204,35 @@ QString missingtext(Which which)
     return QStringLiteral("Файл SIREN.wav не найден");
 }
 
-QString refusaltext(Which which, wav::Problem problem)
+QString refusalreason(const wav::Sound& sound)
 {
-    QString why;
-    switch (problem) {
+    switch (sound.problem) {
     case wav::Problem::None:
     case wav::Problem::NotWave:
-        why = QStringLiteral("это не звуковой файл WAV");
         break;
     case wav::Problem::NoData:
-        why = QStringLiteral("в нём нет звуковых данных");
-        break;
+        return QStringLiteral("в нём нет звуковых данных");
     case wav::Problem::ShortData:
-        why = QStringLiteral("звуковых данных в нём меньше, чем указано в заголовке");
-        break;
+        // A file written as a stream and never finished states a length it does not hold.
+        return QStringLiteral("звуковых данных в нём меньше, чем указано в заголовке "
+                              "(указано %1 байт, в файле %2)")
+            .arg(sound.length)
+            .arg(sound.present);
+    case wav::Problem::ZeroLength:
+        // It would send no block and report success.
+        return QStringLiteral("в заголовке длина звука 0, а за ним в файле ещё %1 байт "
+                              "(длина звука не записана в заголовок)")
+            .arg(sound.present);
     case wav::Problem::TooLong:
-        why = QStringLiteral("звук длиннее 65535 блоков");
-        break;
+        return QStringLiteral("звук длиннее 65535 блоков");
     }
-    return QStringLiteral(" Файл ") + soundname(which) + QStringLiteral(" не принят: ") + why;
+    return QStringLiteral("это не звуковой файл WAV");
+}
+
+QString refusaltext(Which which, const wav::Sound& sound)
+{
+    return QStringLiteral(" Файл ") + soundname(which) + QStringLiteral(" не принят: ")
+        + refusalreason(sound);
 }
 
 Outcome uploadmessages(const wav::Sound& ppk1, const wav::Sound& ppk2, link::Listener& listener)

@@ -19,10 +19,16 @@ enum class Opened { Ok, Missing, Refused };
 // A file that cannot be taken is closed again; nothing is sent either way.
 Opened openwav(Which which, const QString& name, wav::Sound& sound);
 
+// The same opening and the same refusals without a sound's handle (the command line's `info`):
+// the file is closed again either way.
+Opened examine(const QString& name, wav::Sound& sound);
+
 // The log line for a file that could not be opened, or that was refused.  The siren's
 // not-found text stands without a time prefix in the window's log, so it has no leading space.
 QString missingtext(Which which);
-QString refusaltext(Which which, wav::Problem problem);
+QString refusaltext(Which which, const wav::Sound& sound);
+// Why a file is refused, as refusaltext says it after "не принят: ".
+QString refusalreason(const wav::Sound& sound);
 
 // Every answer of the unit is awaited at most this long: the "U" after the command, the "T"
 // after the block counts, the "U" after a block and the 0xFF after that "U".

@@ -2,6 +2,7 @@
 #include "link/channel.h"
 #include "link/session.h"
 #include "diagnostics/telemetry.h"
+#include "sound/facts.h"
 #include "sound/session.h"
 #include "ui/formlistener.h"
 #include "ui/opendialog.h"
@@ -135,11 +136,17 @@ bool choose(TForm1& f, sound::Which which, wav::Sound& sound)
             f.log(sound::missingtext(which));
         return false;
     case sound::Opened::Refused:
-        f.log(sound::refusaltext(which, sound.problem));
+        f.log(sound::refusaltext(which, sound));
         return false;
     case sound::Opened::Ok:
         break;
     }
+    // What the header says, for the engineer to see before anything goes out; the upload goes
+    // on whatever it is.
+    f.log(QStringLiteral(" Файл ") + name + QStringLiteral(": ")
+          + QDir::toNativeSeparators(f.OpenDialog1->FileName));
+    for (const QString& line : sound::factlines(sound))
+        f.logplain(line);
     return true;
 }
 

@@ -7,8 +7,10 @@
 #include "tests/sound/wavfile.h"
 #include "tests/support/fixture.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QSettings>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSerialPort>
@@ -177,6 +179,18 @@ private slots:
     void diffOfAFailedRead();
     void fileErrorsInRussian_data();
     void fileErrorsInRussian();
+    void info_data();
+    void info();
+    void factsBeforeUpload();
+    void recordIntoNewFile_data();
+    void recordIntoNewFile();
+    void recordIntoExistingFile();
+    void stoppedUploadRecordsNothing_data();
+    void stoppedUploadRecordsNothing();
+    void recordFileRefusedSendsNothing_data();
+    void recordFileRefusedSendsNothing();
+    void recordNotWrittenAfterGoodUpload();
+    void ctrlCDuringTheLastBlockStillRecords();
 
 private:
     std::unique_ptr<fixture::Scratch> scratch;
@@ -207,12 +221,14 @@ void TestCli::versionAndHelp_data()
     QTest::addColumn<QString>("shows");
     QTest::newRow("--version") << QStringList{"--version"} << QStringLiteral("virelan2-cli " V2_VERSION "\n");
     QTest::newRow("--help") << QStringList{"--help"} << QStringLiteral("Коды завершения:");
-    for (const char* c : {"ports", "read", "write", "factory", "upload", "siren", "watch", "diff"})
+    for (const char* c : {"ports", "read", "write", "factory", "upload", "siren", "watch", "diff", "info"})
         QTest::addRow("%s --help", c) << QStringList{c, "--help"} << QStringLiteral("] %1").arg(c);
     QTest::newRow("write --help names --set") << QStringList{"write", "--help"} << QStringLiteral("--set <КЛЮЧ=ЗНАЧЕНИЕ>");
     QTest::newRow("watch --help names --count") << QStringList{"watch", "-h"} << QStringLiteral("--count <N>");
     QTest::newRow("exit 3 in --help") << QStringList{"--help"} << QStringLiteral("  3    diff: блок и файл");
     QTest::newRow("read --help names --no-readings") << QStringList{"read", "--help"} << QStringLiteral("--no-readings");
+    QTest::newRow("upload --help names --record") << QStringList{"upload", "-h"} << QStringLiteral("--record <ФАЙЛ>");
+    QTest::newRow("siren --help names --record") << QStringList{"siren", "-h"} << QStringLiteral("--record <ФАЙЛ>");
 }
 
 void TestCli::versionAndHelp()
@@ -280,6 +296,12 @@ void TestCli::wrongUseSendsNothing_data()
                                                       << QStringList{"nokeys.ini", "нет ни одного ключа"};
     QTest::newRow("write: a key twice") << QStringList{"write", "COM1", "twice.ini"}
                                         << QStringList{"twice.ini", "задан дважды"};
+    QTest::newRow("info: no file") << QStringList{"info"} << QStringList{"info ФАЙЛ.wav..."};
+    QTest::newRow("read takes no --record") << QStringList{"read", "COM1", "--record", "x.ini"} << QStringList{"record"};
+    QTest::newRow("upload: --record without file") << QStringList{"upload", "COM1", "ok.wav", "ok.wav", "--record"}
+                                                   << QStringList{"--record"};
+    QTest::newRow("siren: --record of an empty name") << QStringList{"siren", "COM1", "ok.wav", "--record", ""}
+                                                      << QStringList{"--record"};
 }
 
 void TestCli::wrongUseSendsNothing()
@@ -886,8 +908,8 @@ void TestCli::progress()
     if (terminal) {
         QCOMPARE(steps, 0);
         QVERIFY2(text.contains(QStringLiteral("[##############################] 100 %  блоков ") + last), qPrintable(text));
-        // The bar is redrawn in place: no line of its own per draw.
-        const int lines = int(text.count(QLatin1Char('\n')));
+        // The bar is redrawn in place: no line of its own per draw (after the file's facts).
+        const int lines = int(text.mid(text.indexOf(QStringLiteral("Соединение"))).count(QLatin1Char('\n')));
         QVERIFY2(lines < 12, qPrintable(text));
     } else {
         QCOMPARE(steps, 10);
@@ -1202,6 +1224,407 @@ void TestCli::fileErrorsInRussian()
     for (const char* english : {"denied", "No such", "directory", "Is a", "ermission"})
         QVERIFY2(!r.errtext().contains(QLatin1String(english)), qPrintable(r.errtext()));
     QCOMPARE(bytes(unit->received()), QByteArray());
+}
+
+namespace {
+
+QByteArray sha256(const QByteArray& bytes)
+{
+    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
+}
+
+// The facts of a file under the line that names it, as `info` prints them.
+QByteArray block(const QString& name, const QStringList& lines)
+{
+    return (name + QLatin1Char('\n') + lines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8();
+}
+
+QStringList pcmfacts(const QString& duration, const QString& blocks, const QString& line)
+{
+    return {QStringLiteral("  формат: PCM"), QStringLiteral("  частота дискретизации: 8000 Гц"),
+            QStringLiteral("  разрядность: 8 бит"), QStringLiteral("  каналов: 1"),
+            QStringLiteral("  длительность: ") + duration, QStringLiteral("  блоков: ") + blocks,
+            QStringLiteral("  время записи на линии 115200 бод: ") + line};
+}
+
+// The [sounds] keys of a settings file as QSettings reads them (from a fresh copy: QSettings
+// trusts its cache of a file rewritten with the same size in the same millisecond).
+QMap<QString, QString> soundkeys(const QString& path)
+{
+    static int copies = 0;
+    const QString copy = path + QStringLiteral(".read%1").arg(++copies);
+    QFile::copy(path, copy);
+    QMap<QString, QString> keys;
+    {
+        QSettings ini(copy, QSettings::IniFormat);
+        ini.beginGroup(QStringLiteral("sounds"));
+        for (const QString& k : ini.childKeys())
+            keys.insert(k, ini.value(k).toString());
+    }
+    QFile::remove(copy);
+    return keys;
+}
+
+// The keys a sound of 8 kHz, 8-bit mono PCM must have in the record.
+QMap<QString, QString> pcmkeys(const QString& slot, const QString& name, const QByteArray& file, int blocks)
+{
+    const qint64 data = file.size() - 44;
+    return {{slot + "_file", name},
+            {slot + "_size", QString::number(file.size())},
+            {slot + "_sha256", QString::fromLatin1(sha256(file))},
+            {slot + "_format", "PCM"},
+            {slot + "_rate", "8000"},
+            {slot + "_bits", "8"},
+            {slot + "_channels", "1"},
+            {slot + "_duration_ms", QString::number((data * 1000 + 4000) / 8000)},
+            {slot + "_blocks", QString::number(blocks)}};
+}
+
+// The keys of one slot, its time left out (checked on its own).
+QMap<QString, QString> slotkeys(const QMap<QString, QString>& all, const QString& slot)
+{
+    QMap<QString, QString> out;
+    for (auto i = all.begin(); i != all.end(); ++i)
+        if (i.key().startsWith(slot + QLatin1Char('_')) && !i.key().endsWith(QLatin1String("_uploaded_at")))
+            out.insert(i.key(), i.value());
+    return out;
+}
+
+// An upload time: ISO 8601 with its offset, within the run.
+bool uploadedwithin(const QString& text, const QDateTime& from, const QDateTime& to)
+{
+    static const QRegularExpression iso(
+        QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d(Z|[+-]\\d\\d:\\d\\d)$"));
+    const QDateTime t = QDateTime::fromString(text, Qt::ISODate);
+    return iso.match(text).hasMatch() && t.isValid() && t >= from.addSecs(-1) && t <= to.addSecs(1);
+}
+
+} // namespace
+
+void TestCli::info_data()
+{
+    QTest::addColumn<QList<QByteArray>>("files"); // f0.wav, f1.wav, ...; a null one is not made
+    QTest::addColumn<QByteArray>("out");
+    QTest::addColumn<QStringList>("says");
+    QTest::addColumn<int>("code");
+
+    using L = QList<QByteArray>;
+    const QByteArray pcm = wavfile::canonical(wavfile::sound(1000000));
+    const QByteArray pcmout = block("f0.wav", pcmfacts("125,000 с (2:05)", "1953", "87,1 с (1:27)"));
+    const QByteArray flt = wavfile::riff(wavfile::format(3, 2, 44100, 32) + wavfile::chunk("data", wavfile::sound(352800)));
+    const QStringList fltfacts{"  формат: код 3 (не PCM)", "  частота дискретизации: 44100 Гц", "  разрядность: 32 бит",
+                               "  каналов: 2", "  длительность: 1,000 с", "  блоков: 689",
+                               "  время записи на линии 115200 бод: 30,7 с"};
+    const QByteArray nofmt = wavfile::riff(wavfile::chunk("data", wavfile::sound(1024)));
+    const QStringList nofmtfacts{"  формат: неизвестно", "  частота дискретизации: неизвестно",
+                                 "  разрядность: неизвестно", "  каналов: неизвестно", "  длительность: неизвестно",
+                                 "  блоков: 2", "  время записи на линии 115200 бод: 0,1 с"};
+    const QByteArray streamed = wavfile::canonical(wavfile::sound(5000), 0xFFFFFFFFLL);
+    const QByteArray unstated = wavfile::canonical(wavfile::sound(5000), 0);
+
+    QTest::newRow("PCM") << L{pcm} << pcmout << QStringList{} << 0;
+    QTest::newRow("not PCM") << L{flt} << block("f0.wav", fltfacts) << QStringList{} << 0;
+    QTest::newRow("no fmt chunk") << L{nofmt} << block("f0.wav", nofmtfacts) << QStringList{} << 0;
+    QTest::newRow("under one block")
+        << L{wavfile::canonical(wavfile::sound(300))}
+        << block("f0.wav", pcmfacts("0,038 с", "0 (звука меньше блока: в блок он не попадёт)", "0,0 с"))
+        << QStringList{} << 0;
+    QTest::newRow("two files: a block each")
+        << L{flt, nofmt} << block("f0.wav", fltfacts) + "\n" + block("f1.wav", nofmtfacts) << QStringList{} << 0;
+    QTest::newRow("streamed, length 0xFFFFFFFF: refused")
+        << L{streamed} << QByteArray()
+        << QStringList{"f0.wav", "не принят", "меньше, чем указано в заголовке", "4294967295", "5000"} << 2;
+    QTest::newRow("streamed, length 0 with sound after: refused")
+        << L{unstated} << QByteArray() << QStringList{"f0.wav", "не принят", "длина звука 0", "5000"} << 2;
+    QTest::newRow("not a WAV: refused") << L{QByteArray("text")} << QByteArray()
+                                        << QStringList{"f0.wav", "не принят", "не звуковой файл WAV"} << 2;
+    QTest::newRow("refused among good ones: the others printed")
+        << L{flt, streamed, nofmt} << block("f0.wav", fltfacts) + "\n" + block("f2.wav", nofmtfacts)
+        << QStringList{"f1.wav", "не принят"} << 2;
+    QTest::newRow("missing file") << L{pcm, QByteArray()} << pcmout << QStringList{"f1.wav", "не найден"} << 2;
+}
+
+void TestCli::info()
+{
+    QFETCH(QList<QByteArray>, files);
+    QFETCH(QStringList, says);
+    QFETCH(int, code);
+    QStringList args{"info"};
+    for (int i = 0; i < files.size(); ++i) {
+        const QString name = QStringLiteral("f%1.wav").arg(i);
+        if (!files[i].isNull())
+            put(name, files[i]);
+        args.append(name);
+    }
+    const Run r = cli(args);
+    QCOMPARE(r.code, code);
+    QTEST(r.out, "out");
+    for (const QString& s : says)
+        QVERIFY2(r.errtext().contains(s), qPrintable(s + QStringLiteral(" not in: ") + r.errtext()));
+    if (says.isEmpty())
+        QCOMPARE(r.err, QByteArray());
+}
+
+void TestCli::factsBeforeUpload()
+{
+    // Said before anything goes out, on standard error, and the upload goes on.
+    put(QStringLiteral("one.wav"), wavfile::canonical(wavfile::sound(3 * 512 + 100)));
+    put(QStringLiteral("two.wav"), wavfile::riff(wavfile::format(3, 2, 44100, 32)
+                                                 + wavfile::chunk("data", wavfile::sound(2 * 512))));
+    auto unit = fixture::unitOn(1);
+    const QString one = file(QStringLiteral("one.wav"));
+    const QString two = file(QStringLiteral("two.wav"));
+    const Run r = cli({"upload", "COM1", one, two});
+    QCOMPARE(r.code, 0);
+    QCOMPARE(r.out, QByteArray());
+    const QString facts = QString::fromUtf8(block("PPK1.WAV: " + one, pcmfacts("0,205 с", "3", "0,1 с"))
+                                            + block("PPK2.WAV: " + two,
+                                                    {"  формат: код 3 (не PCM)", "  частота дискретизации: 44100 Гц",
+                                                     "  разрядность: 32 бит", "  каналов: 2",
+                                                     "  длительность: 0,003 с", "  блоков: 2",
+                                                     "  время записи на линии 115200 бод: 0,1 с"}));
+    QVERIFY2(r.errtext().startsWith(facts), qPrintable(r.errtext()));
+    QCOMPARE(unit->count(1), 2);
+}
+
+void TestCli::recordIntoNewFile_data()
+{
+    QTest::addColumn<QByteArray>("locale");
+    QTest::newRow("Russian locale") << QByteArray("ru_RU.UTF-8");
+    QTest::newRow("C locale") << QByteArray("C");
+}
+
+void TestCli::recordIntoNewFile()
+{
+    QFETCH(QByteArray, locale);
+    const QByteArray one = wavfile::canonical(wavfile::sound(3 * 512 + 100, 1));
+    const QByteArray two = wavfile::canonical(wavfile::sound(8000 * 2, 2));
+    QDir().mkpath(file(QStringLiteral("sounds")));
+    put(QStringLiteral("sounds/Сообщение 1, эвакуация.wav"), one);
+    put(QStringLiteral("sounds/two.wav"), two);
+    auto unit = fixture::unitOn(1);
+    const QString record = file(QStringLiteral("unit-1.ini"));
+
+    const QByteArray was = qgetenv("LC_ALL");
+    qputenv("LC_ALL", locale);
+    const QDateTime from = QDateTime::currentDateTime();
+    const Run r = cli({"upload", "COM1", file(QStringLiteral("sounds/Сообщение 1, эвакуация.wav")),
+                       file(QStringLiteral("sounds/two.wav")), "--record", record});
+    const QDateTime to = QDateTime::currentDateTime();
+    qputenv("LC_ALL", was);
+
+    QCOMPARE(r.code, 0);
+    QVERIFY2(r.errtext().contains(QStringLiteral("Запись о звуках внесена в файл")), qPrintable(r.errtext()));
+    QCOMPARE(unit->count(1), 31);
+    const QByteArray text = fixture::readFile(record);
+    QVERIFY(text.startsWith("; Звуки, записанные в блок; из блока не читаются\n[sounds]\n; Сообщение ППК1\n"));
+    const QMap<QString, QString> keys = soundkeys(record);
+    QCOMPARE(slotkeys(keys, "ppk1"), pcmkeys("ppk1", "Сообщение 1, эвакуация.wav", one, 3));
+    QCOMPARE(slotkeys(keys, "ppk2"), pcmkeys("ppk2", "two.wav", two, 31));
+    QVERIFY2(uploadedwithin(keys.value("ppk1_uploaded_at"), from, to), qPrintable(keys.value("ppk1_uploaded_at")));
+    QCOMPARE(keys.value("ppk2_uploaded_at"), keys.value("ppk1_uploaded_at"));
+    QCOMPARE(keys.size(), 20); // no siren keys: nothing was said of the siren
+}
+
+void TestCli::recordIntoExistingFile()
+{
+    // One unit's file through a commissioning: read, the messages, the siren, new messages.
+    sim::Config old;
+    old.firmware = 40;
+    auto unit = fixture::unitOn(1, old);
+    const QString record = file(QStringLiteral("unit-1.ini"));
+    QCOMPARE(cli({"read", "COM1", record}).code, 0);
+    const QByteArray read = fixture::readFile(record);
+
+    const QByteArray one = wavfile::canonical(wavfile::sound(2 * 512, 1));
+    const QByteArray two = wavfile::canonical(wavfile::sound(3 * 512, 2));
+    const QByteArray siren = wavfile::canonical(wavfile::sound(4 * 512, 3));
+    const QByteArray newer = wavfile::canonical(wavfile::sound(5 * 512, 4));
+    put(QStringLiteral("one.wav"), one);
+    put(QStringLiteral("two.wav"), two);
+    put(QStringLiteral("siren.wav"), siren);
+    put(QStringLiteral("newer.wav"), newer);
+
+    QCOMPARE(cli({"upload", "COM1", "one.wav", "two.wav", "--record", record}).code, 0);
+    const QByteArray afterMessages = fixture::readFile(record);
+    QVERIFY(afterMessages.startsWith(read + "\n; Звуки, записанные в блок; из блока не читаются\n[sounds]\n"));
+    const QMap<QString, QString> first = soundkeys(record);
+    QCOMPARE(slotkeys(first, "ppk1"), pcmkeys("ppk1", "one.wav", one, 2));
+    QCOMPARE(slotkeys(first, "ppk2"), pcmkeys("ppk2", "two.wav", two, 3));
+
+    // The siren replaces its own keys only: the messages' lines stay as they were.
+    QTest::qWait(1100); // a later second for a later upload time
+    QCOMPARE(cli({"siren", "COM1", "siren.wav", "--record", record}).code, 0);
+    const QByteArray afterSiren = fixture::readFile(record);
+    QVERIFY(afterSiren.startsWith(afterMessages));
+    const QMap<QString, QString> second = soundkeys(record);
+    QCOMPARE(slotkeys(second, "ppk1"), slotkeys(first, "ppk1"));
+    QCOMPARE(second.value("ppk1_uploaded_at"), first.value("ppk1_uploaded_at"));
+    QCOMPARE(slotkeys(second, "siren"), pcmkeys("siren", "siren.wav", siren, 4));
+    QVERIFY(second.value("siren_uploaded_at") > first.value("ppk1_uploaded_at"));
+
+    // New messages replace theirs and keep the siren's.
+    QCOMPARE(cli({"upload", "COM1", "newer.wav", "one.wav", "--record", record}).code, 0);
+    const QMap<QString, QString> third = soundkeys(record);
+    QCOMPARE(slotkeys(third, "ppk1"), pcmkeys("ppk1", "newer.wav", newer, 5));
+    QCOMPARE(slotkeys(third, "ppk2"), pcmkeys("ppk2", "one.wav", one, 2));
+    QCOMPARE(slotkeys(third, "siren"), slotkeys(second, "siren"));
+    QCOMPARE(third.value("siren_uploaded_at"), second.value("siren_uploaded_at"));
+    QCOMPARE(third.size(), 30);
+    QVERIFY(fixture::readFile(record).startsWith(read));
+
+    // The file still serves as a settings file: what the unit was set to goes back into it.
+    const Image before = unit->image();
+    QCOMPARE(cli({"write", "COM1", record}).code, 0);
+    QCOMPARE(bytes(unit->image()), bytes(before));
+}
+
+void TestCli::stoppedUploadRecordsNothing_data()
+{
+    QTest::addColumn<sim::Config>("config");
+    QTest::addColumn<bool>("ctrlc");
+    QTest::addColumn<bool>("existing"); // the record file is there before
+    QTest::addColumn<int>("code");
+
+    sim::Config stall;
+    stall.stallAfterBlocks = 3;
+    sim::Config hangup;
+    hangup.hangupAfterBlocks = 3;
+    sim::Config slow;
+    slow.blockWorkMs = 10;
+    QTest::newRow("stall, new file") << stall << false << false << 1;
+    QTest::newRow("stall, existing file") << stall << false << true << 1;
+    QTest::newRow("hang-up, existing file") << hangup << false << true << 1;
+    QTest::newRow("Ctrl+C, existing file") << slow << true << true << 130;
+}
+
+void TestCli::stoppedUploadRecordsNothing()
+{
+    QFETCH(sim::Config, config);
+    QFETCH(bool, ctrlc);
+    QFETCH(bool, existing);
+    QFETCH(int, code);
+    put(QStringLiteral("one.wav"), wavfile::canonical(wavfile::sound(100 * 512)));
+    put(QStringLiteral("two.wav"), wavfile::canonical(wavfile::sound(512)));
+    const QByteArray earlier = "[settings]\naddress=5\n\n[sounds]\nppk1_file=earlier.wav\n";
+    const QString record = file(QStringLiteral("unit.ini"));
+    if (existing)
+        put(QStringLiteral("unit.ini"), earlier);
+    auto unit = fixture::unitOn(1, config);
+
+    const Run r = cli({"upload", "COM1", "one.wav", "two.wav", "--record", record}, [&](QProcess& p) {
+        if (!ctrlc)
+            return;
+        QTRY_VERIFY_WITH_TIMEOUT(unit->blocksReceived() >= 5, 10000);
+        ::kill(pid_t(p.processId()), SIGINT);
+    });
+    QCOMPARE(r.code, code);
+    QVERIFY(unit->blocksReceived() < 101);
+    QVERIFY(!r.errtext().contains(QStringLiteral("Запись о звуках внесена")));
+    if (existing)
+        QCOMPARE(fixture::readFile(record), earlier);
+    else
+        QVERIFY(!QFile::exists(record));
+}
+
+void TestCli::recordFileRefusedSendsNothing_data()
+{
+    QTest::addColumn<QString>("record");
+    QTest::addColumn<QByteArray>("content"); // put there first unless null
+    QTest::addColumn<bool>("siren");
+    QTest::addColumn<QStringList>("says");
+
+    QTest::newRow("missing folder") << QStringLiteral("no/such/unit.ini") << QByteArray() << false
+                                    << QStringList{"unit.ini", "папка", "не найдена"};
+    QTest::newRow("a folder") << QStringLiteral("folder") << QByteArray() << false
+                              << QStringList{"folder", "это папка"};
+    QTest::newRow("the sound file itself") << QStringLiteral("ok.wav") << QByteArray() << false
+                                           << QStringList{"ok.wav"};
+    QTest::newRow("not a settings file") << QStringLiteral("notes.ini") << QByteArray("Блок 5: проверен\n")
+                                         << true << QStringList{"notes.ini", "КЛЮЧ=ЗНАЧЕНИЕ"};
+    QTest::newRow("a settings value out of range") << QStringLiteral("unit.ini")
+                                                   << QByteArray("[settings]\nvolume=40\n") << true
+                                                   << QStringList{"unit.ini", "volume", "40"};
+}
+
+void TestCli::recordFileRefusedSendsNothing()
+{
+    QFETCH(QString, record);
+    QFETCH(QByteArray, content);
+    QFETCH(bool, siren);
+    QFETCH(QStringList, says);
+    const QByteArray ok = wavfile::canonical(wavfile::sound(1024));
+    put(QStringLiteral("ok.wav"), ok);
+    if (record == QLatin1String("folder"))
+        QVERIFY(QDir().mkpath(file(record)));
+    if (!content.isNull())
+        put(record, content);
+    sim::Config old;
+    old.firmware = 40;
+    auto unit = fixture::unitOn(1, old);
+
+    const Run r = siren ? cli({"siren", "COM1", "ok.wav", "--record", file(record)})
+                        : cli({"upload", "COM1", "ok.wav", "ok.wav", "--record", file(record)});
+    QCOMPARE(r.code, 2);
+    for (const QString& s : says)
+        QVERIFY2(r.errtext().contains(s), qPrintable(s + QStringLiteral(" not in: ") + r.errtext()));
+    QVERIFY(r.errtext().contains(QStringLiteral("в блок ничего не отправлено")));
+    QTest::qWait(50);
+    QCOMPARE(bytes(unit->received()), QByteArray());
+    // The file is as it was.
+    if (!content.isNull())
+        QCOMPARE(fixture::readFile(file(record)), content);
+    QCOMPARE(fixture::readFile(file(QStringLiteral("ok.wav"))), ok);
+}
+
+void TestCli::recordNotWrittenAfterGoodUpload()
+{
+    // The record's place became a folder while the sound went out: the sound is in the unit,
+    // and the message says so, and that the file was not written.
+    const QByteArray data = wavfile::sound(30 * 512, 5);
+    put(QStringLiteral("siren.wav"), wavfile::canonical(data));
+    sim::Config c;
+    c.firmware = 40;
+    c.blockWorkMs = 10;
+    auto unit = fixture::unitOn(1, c);
+    const QString record = file(QStringLiteral("unit.ini"));
+    put(QStringLiteral("unit.ini"), "[settings]\naddress=5\n");
+
+    const Run r = cli({"siren", "COM1", "siren.wav", "--record", record}, [&](QProcess&) {
+        QTRY_VERIFY_WITH_TIMEOUT(unit->blocksReceived() >= 2, 10000);
+        QVERIFY(QFile::remove(record));
+        QVERIFY(QDir().mkpath(record));
+    });
+    QCOMPARE(r.code, 2);
+    QCOMPARE(bytes(unit->sound(2)), data);
+    QVERIFY2(r.errtext().contains(QStringLiteral("Звук записан в блок, но запись о нём в файл \"") + record
+                                  + QStringLiteral("\" не внесена")),
+             qPrintable(r.errtext()));
+    QVERIFY(r.errtext().contains(QStringLiteral("это папка")));
+    QVERIFY(QFileInfo(record).isDir());
+    QVERIFY(bytes(unit->received()).endsWith(End)); // the conversation ended as usual
+}
+
+void TestCli::ctrlCDuringTheLastBlockStillRecords()
+{
+    // Ctrl+C while the unit stores the last block: once it has acknowledged it the sound is
+    // in the unit and the upload has succeeded: the record is made and the command ends as done.
+    const QByteArray siren = wavfile::canonical(wavfile::sound(2 * 512, 6));
+    put(QStringLiteral("siren.wav"), siren);
+    sim::Config c;
+    c.firmware = 40;
+    c.blockWorkMs = 800;
+    auto unit = fixture::unitOn(1, c);
+    const QString record = file(QStringLiteral("unit.ini"));
+
+    const Run r = cli({"siren", "COM1", "siren.wav", "--record", record}, [&](QProcess& p) {
+        QTRY_VERIFY_WITH_TIMEOUT(unit->blocksReceived() >= 2, 10000);
+        ::kill(pid_t(p.processId()), SIGINT);
+    });
+    QCOMPARE(r.code, 0);
+    QCOMPARE(unit->count(2), 2);
+    QCOMPARE(slotkeys(soundkeys(record), "siren"), pcmkeys("siren", "siren.wav", siren, 2));
+    QVERIFY(!r.errtext().contains(QStringLiteral("переподключите")));
 }
 
 QTEST_GUILESS_MAIN(TestCli)

@@ -59,8 +59,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
 
     if (file.outside)
         fail("the chunk walk sought outside the file", in, s);
-    // Every chunk head is at least 8 bytes on from the one before.
-    if (file.seeks > in.size() / 8 + 4)
+    // Every chunk head is at least 8 bytes on from the one before.  The heads are read at most
+    // twice (again after an empty data chunk, to tell chunks from bare sound), and the "fmt "
+    // chunk's body once or twice.
+    if (file.seeks > 2 * (in.size() / 8) + 8)
         fail("the chunk walk sought more often than the file has chunk heads", in, s);
 
     const bool wave = in.size() >= 12 && in.startsWith("RIFF") && in.mid(8, 4) == "WAVE";
@@ -98,6 +100,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
     case wav::Problem::ShortData:
         if (s.offset + qint64(s.length) <= in.size())
             fail("sound data inside the file was called short", in, s);
+        break;
+    case wav::Problem::ZeroLength:
+        if (s.length != 0 || s.offset >= in.size())
+            fail("only an empty data chunk with bytes after it may be called unstated", in, s);
         break;
     case wav::Problem::TooLong:
         if (s.blocks <= wav::MaxBlocks)

@@ -7,6 +7,7 @@
 #include "settings/image.h"
 #include "tests/sound/wavfile.h"
 #include "tests/support/fixture.h"
+#include "ui/codepage.h"
 #include "ui/opendialog.h"
 
 #include <QComboBox>
@@ -44,6 +45,25 @@ Bytes bytes(const QByteArray& a)
     return Bytes(a.begin(), a.end());
 }
 
+// The lines the log gives a chosen file: its own and the seven facts under it.
+constexpr int FileLines = 8;
+
+// The lines the log gives a chosen file before anything is sent: the file, then what its
+// header says (plain lines).
+QStringList facts(const QString& sound, const QString& path, const QStringList& lines)
+{
+    return QStringList{QStringLiteral(" Файл ") + sound + QStringLiteral(": ") + path} + lines;
+}
+
+// A canonical file of 8 kHz, 8-bit mono PCM with this many bytes of sound.
+QStringList pcmfacts(const QString& duration, const QString& blocks, const QString& line)
+{
+    return {QStringLiteral("  формат: PCM"), QStringLiteral("  частота дискретизации: 8000 Гц"),
+            QStringLiteral("  разрядность: 8 бит"), QStringLiteral("  каналов: 1"),
+            QStringLiteral("  длительность: ") + duration, QStringLiteral("  блоков: ") + blocks,
+            QStringLiteral("  время записи на линии 115200 бод: ") + line};
+}
+
 QString pngdir(const fixture::Scratch& s)
 {
     return qEnvironmentVariable("V2_PNG_DIR", s.path());
@@ -64,6 +84,8 @@ private slots:
     void underOneBlockSendsCountZero();
     void progressSteps_data();
     void progressSteps();
+    void factsBeforeUpload_data();
+    void factsBeforeUpload();
     void refusedFilesSendNothing_data();
     void refusedFilesSendNothing();
     void cancelledFirstDialog_data();
@@ -217,7 +239,8 @@ void TestUpload::sirenOfAMillionBytes()
     connectUnit(c);
     QVERIFY(form->Button8->isVisible());
     const QByteArray data = sound(1000000);
-    const QStringList log = upload(form->Button8, {wavfile("siren.wav", canonical(data))});
+    const QString path = wavfile("siren.wav", canonical(data));
+    const QStringList log = upload(form->Button8, {path});
 
     const Bytes got = unit->received();
     QVERIFY(got.size() > 3);
@@ -227,8 +250,10 @@ void TestUpload::sirenOfAMillionBytes()
     QCOMPARE(got.size(), std::size_t(3 + 1953 * 512 + 1));
     QCOMPARE(got.back(), std::uint8_t('R'));
     QCOMPARE(modals->dialogs, 1);
-    QCOMPARE(log, (QStringList{" Открытие SIREN.WAV", " Соединение с устройством ...", " Успешно",
-                               " Запись SIREN", " Успешно", " Ждите...", " Прочитано"}));
+    QCOMPARE(log, (QStringList{" Открытие SIREN.WAV"}
+                   + facts("SIREN.WAV", path, pcmfacts("125,000 с (2:05)", "1953", "87,1 с (1:27)"))
+                   + QStringList{" Соединение с устройством ...", " Успешно", " Запись SIREN", " Успешно",
+                                 " Ждите...", " Прочитано"}));
     verifyIdleAfterwards();
 }
 
@@ -249,10 +274,12 @@ void TestUpload::messagesGoInOrderFromTheirDataChunks()
     QCOMPARE(got.size(), std::size_t(5 + 5 * 512 + 1));
     QCOMPARE(modals->dialogs, 2);
     QCOMPARE(form->OpenDialog1->InitialDir, scratch->path());
-    QCOMPARE(log, (QStringList{" Открытие PPK1.WAV", " Открытие PPK2.WAV",
-                               " Соединение с устройством...", " Успешно", " Запись PPK1",
-                               " Записано", " Запись PPK2", " Записано", " Ждите...",
-                               " Прочитано"}));
+    QCOMPARE(log, (QStringList{" Открытие PPK1.WAV"}
+                   + facts("PPK1.WAV", f1, pcmfacts("0,205 с", "3", "0,1 с"))
+                   + QStringList{" Открытие PPK2.WAV"}
+                   + facts("PPK2.WAV", f2, pcmfacts("0,128 с", "2", "0,1 с"))
+                   + QStringList{" Соединение с устройством...", " Успешно", " Запись PPK1", " Записано",
+                                 " Запись PPK2", " Записано", " Ждите...", " Прочитано"}));
     verifyIdleAfterwards();
 }
 
@@ -333,6 +360,71 @@ void TestUpload::progressSteps()
     verifyIdleAfterwards();
 }
 
+void TestUpload::factsBeforeUpload_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<int>("blocks"); // what the unit then gets: the upload goes on whatever it is
+
+    QTest::newRow("PCM") << canonical(sound(8000 * 3 + 100))
+                         << pcmfacts("3,013 с", "47", "2,1 с") << 47;
+    // Float samples, stereo, 44.1 kHz: said, and sent all the same.
+    QByteArray f(16, '\0');
+    qToLittleEndian(quint16(3), f.data());
+    qToLittleEndian(quint16(2), f.data() + 2);
+    qToLittleEndian(quint32(44100), f.data() + 4);
+    qToLittleEndian(quint32(352800), f.data() + 8);
+    qToLittleEndian(quint16(8), f.data() + 12);
+    qToLittleEndian(quint16(32), f.data() + 14);
+    QTest::newRow("not PCM") << riff(chunk("fmt ", f) + chunk("data", sound(352800 / 2)))
+                             << QStringList{"  формат: код 3 (не PCM)", "  частота дискретизации: 44100 Гц",
+                                            "  разрядность: 32 бит", "  каналов: 2", "  длительность: 0,500 с",
+                                            "  блоков: 344", "  время записи на линии 115200 бод: 15,3 с"}
+                             << 344;
+    QTest::newRow("no fmt chunk") << riff(chunk("data", sound(2048)))
+                                  << QStringList{"  формат: неизвестно", "  частота дискретизации: неизвестно",
+                                                 "  разрядность: неизвестно", "  каналов: неизвестно",
+                                                 "  длительность: неизвестно", "  блоков: 4",
+                                                 "  время записи на линии 115200 бод: 0,2 с"}
+                                  << 4;
+    // A genuine file under one block goes as it always has: counts of 0, and no block.
+    QTest::newRow("under one block") << canonical(sound(400))
+                                     << pcmfacts("0,050 с", "0 (звука меньше блока: в блок он не попадёт)", "0,0 с")
+                                     << 0;
+}
+
+void TestUpload::factsBeforeUpload()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QStringList, lines);
+    QFETCH(int, blocks);
+    sim::Config c;
+    c.firmware = OldFirmware;
+    connectUnit(c);
+    const QString path = wavfile("siren.wav", file);
+    const int from = int(form->Memo1->count());
+    const QStringList log = upload(form->Button8, {path});
+    QCOMPARE(log.mid(0, 2 + lines.size()), (QStringList{" Открытие SIREN.WAV"} + facts("SIREN.WAV", path, lines)));
+    QCOMPARE(log.value(2 + lines.size()), QStringLiteral(" Соединение с устройством ..."));
+    QCOMPARE(unit->count(Siren), blocks);
+    QCOMPARE(int(unit->sound(Siren).size()), blocks * 512);
+    QVERIFY(form->grab().save(pngdir(*scratch) + QStringLiteral("/upload-facts-%1.png")
+                                                     .arg(QString::fromLatin1(QTest::currentDataTag())
+                                                              .replace(QLatin1Char(' '), QLatin1Char('-')))));
+    // The file's line has the time; the facts under it are plain lines, every character of
+    // them in the log file's code page.
+    const QStringList raw = fixture::linesFrom(*form, from);
+    QVERIFY(raw[1] != log[1]);
+    for (int i = 2; i < 2 + lines.size(); ++i) {
+        QCOMPARE(raw[i], log[i]);
+        for (QChar ch : raw[i]) {
+            unsigned char b = 0;
+            QVERIFY2(codepage::tobyte(ch.unicode(), &b), qPrintable(raw[i]));
+        }
+    }
+    verifyIdleAfterwards();
+}
+
 void TestUpload::refusedFilesSendNothing_data()
 {
     QTest::addColumn<int>("which"); // 0 PPK1, 1 PPK2, 2 siren: the file that is refused
@@ -348,14 +440,36 @@ void TestUpload::refusedFilesSendNothing_data()
                                           << " Файл SIREN.WAV не принят: в нём нет звуковых данных";
     QTest::newRow("siren: less data than stated")
         << 2 << canonical(sound(1024), 2048)
-        << " Файл SIREN.WAV не принят: звуковых данных в нём меньше, чем указано в заголовке";
+        << " Файл SIREN.WAV не принят: звуковых данных в нём меньше, чем указано в заголовке "
+           "(указано 2048 байт, в файле 1024)";
+    // Written as a stream, its length never filled in: refused for what it lacks, not for the
+    // count that length would need.
+    QTest::newRow("siren: streamed, length 0xFFFFFFFF")
+        << 2 << canonical(sound(5000), 0xFFFFFFFFLL)
+        << " Файл SIREN.WAV не принят: звуковых данных в нём меньше, чем указано в заголовке "
+           "(указано 4294967295 байт, в файле 5000)";
+    QTest::newRow("siren: streamed, length 2^31")
+        << 2 << canonical(sound(5000), 0x80000000LL)
+        << " Файл SIREN.WAV не принят: звуковых данных в нём меньше, чем указано в заголовке "
+           "(указано 2147483648 байт, в файле 5000)";
+    // It would send no block and report success.
+    QTest::newRow("siren: streamed, length 0 with sound after it")
+        << 2 << canonical(sound(5000), 0)
+        << " Файл SIREN.WAV не принят: в заголовке длина звука 0, а за ним в файле ещё 5000 байт "
+           "(длина звука не записана в заголовок)";
+    // The file is made that long (sparse) below, so that only the count can refuse it.
     QTest::newRow("siren: more than 65535 blocks")
-        << 2 << canonical(sound(1024), 65536LL * 512) << " Файл SIREN.WAV не принят: звук длиннее 65535 блоков";
+        << 2 << canonical({}, 65536LL * 512) << " Файл SIREN.WAV не принят: звук длиннее 65535 блоков";
     QTest::newRow("PPK1: no data chunk") << 0 << riff(fmt())
                                          << " Файл PPK1.WAV не принят: в нём нет звуковых данных";
     QTest::newRow("PPK2: less data than stated")
         << 1 << canonical(sound(1024), 2048)
-        << " Файл PPK2.WAV не принят: звуковых данных в нём меньше, чем указано в заголовке";
+        << " Файл PPK2.WAV не принят: звуковых данных в нём меньше, чем указано в заголовке "
+           "(указано 2048 байт, в файле 1024)";
+    QTest::newRow("PPK1: streamed, length 0 with sound after it")
+        << 0 << canonical(sound(700), 0)
+        << " Файл PPK1.WAV не принят: в заголовке длина звука 0, а за ним в файле ещё 700 байт "
+           "(длина звука не записана в заголовок)";
 }
 
 void TestUpload::refusedFilesSendNothing()
@@ -367,6 +481,8 @@ void TestUpload::refusedFilesSendNothing()
     c.firmware = OldFirmware;
     connectUnit(c);
     const QString bad = wavfile("bad.wav", file);
+    if (line.endsWith(QStringLiteral("65535 блоков")))
+        QVERIFY(QFile::resize(bad, 44 + 65536LL * 512));
     const QString good = wavfile("good.wav", canonical(sound(2048)));
     QStringList log;
     if (which == 2)
@@ -457,7 +573,8 @@ void TestUpload::missingPpk2ClosesPpk1()
     connectUnit();
     const QString f1 = wavfile("one.wav", canonical(sound(1024)));
     QStringList log = upload(form->Button6, {f1, scratch->file("nothere.wav")});
-    QCOMPARE(log, (QStringList{" Открытие PPK1.WAV", " Открытие PPK2.WAV", " Файл PPK2.wav не найден"}));
+    QCOMPARE(log, (QStringList{" Открытие PPK1.WAV"} + facts("PPK1.WAV", f1, pcmfacts("0,128 с", "2", "0,1 с"))
+                   + QStringList{" Открытие PPK2.WAV", " Файл PPK2.wav не найден"}));
     QVERIFY(!link::soundfile1().isOpen()); // not held until the next connect
     QVERIFY(unit->received().empty());
     verifyIdleAfterwards();
@@ -545,7 +662,7 @@ void TestUpload::slowUnitIsWaitedFor()
     connectUnit(c);
     const QStringList log = upload(form->Button8, {wavfile("s.wav", canonical(sound(3 * 512)))});
     QCOMPARE(unit->sound(Siren), bytes(sound(3 * 512)));
-    QCOMPARE(log.mid(3, 2), (QStringList{" Запись SIREN", " Успешно"}));
+    QCOMPARE(log.mid(3 + FileLines, 2), (QStringList{" Запись SIREN", " Успешно"}));
     verifyIdleAfterwards();
 }
 
@@ -789,7 +906,7 @@ void TestUpload::nothingElseCanStartMidUpload()
     QCOMPARE(unit->sound(Siren), bytes(data));
     QVERIFY(other->received().empty());
     QVERIFY(!log.contains(QStringLiteral(" Доступные порты:")));
-    QCOMPARE(log.mid(3, 2), (QStringList{" Запись SIREN", " Успешно"}));
+    QCOMPARE(log.mid(3 + FileLines, 2), (QStringList{" Запись SIREN", " Успешно"}));
     verifyIdleAfterwards(); // "Подключить" included
 }
 

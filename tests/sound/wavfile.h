@@ -28,6 +28,20 @@ inline QByteArray fmt()
     return chunk("fmt ", f);
 }
 
+// A "fmt " chunk of other fields: format code, channels, samples a second, bits a sample.
+inline QByteArray format(quint16 code, quint16 channels, quint32 rate, quint16 bits)
+{
+    const quint16 align = quint16(channels * bits / 8);
+    QByteArray f(16, '\0');
+    qToLittleEndian(code, f.data());
+    qToLittleEndian(channels, f.data() + 2);
+    qToLittleEndian(rate, f.data() + 4);
+    qToLittleEndian(quint32(rate * align), f.data() + 8);
+    qToLittleEndian(align, f.data() + 12);
+    qToLittleEndian(bits, f.data() + 14);
+    return chunk("fmt ", f);
+}
+
 // Sound data whose every block differs from its neighbours, so order and offsets show.
 inline QByteArray sound(qint64 n, int seed = 0)
 {
