@@ -9,6 +9,8 @@
 #include "settings/strtoint.h"
 #include "sound/session.h"
 #include "cli/console.h"
+#include "cli/report.h"
+#include "settings/report.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -582,6 +584,8 @@ const Command Commands[] = {
     {"siren", "COMn SIREN.wav", "Записать в блок звук сирены (только старая прошивка).", 2, 2},
     {"watch", "COMn [--interval МС] [--count N]",
      "Опрашивать показания блока; CSV на стандартный вывод до N строк или до Ctrl+C.", 1, 1},
+    {"report", "ФАЙЛ... -o ОТЧЁТ.pdf [--title ТЕКСТ]",
+     "Отчёт для приёмки в PDF (A4) по файлам настроек блоков; блок не нужен.", 1, 100000},
 };
 
 const char* const ExitCodes =
@@ -678,7 +682,14 @@ int dispatch(const QStringList& arguments)
                                       QStringLiteral("МС"));
     const QCommandLineOption count(QStringLiteral("count"),
                                    QStringLiteral("Остановиться после N строк."), QStringLiteral("N"));
-    if (name != QLatin1String("ports"))
+    const QCommandLineOption output(QStringList{QStringLiteral("o"), QStringLiteral("output")},
+                                    QStringLiteral("Файл отчёта PDF (обязателен)."),
+                                    QStringLiteral("ОТЧЁТ.pdf"));
+    const QCommandLineOption title(QStringLiteral("title"),
+                                   QStringLiteral("Заголовок первой страницы (по умолчанию \"")
+                                       + ::report::defaulttitle() + QStringLiteral("\")."),
+                                   QStringLiteral("ТЕКСТ"));
+    if (name != QLatin1String("ports") && name != QLatin1String("report"))
         parser.addPositionalArgument(QStringLiteral("COMn"), QStringLiteral("Порт блока: COM1 ... COM40."));
     if (name == QLatin1String("read"))
         parser.addPositionalArgument(QStringLiteral("ФАЙЛ"), QStringLiteral("Файл настроек (INI, UTF-8)."),
@@ -696,6 +707,14 @@ int dispatch(const QStringList& arguments)
     }
     if (name == QLatin1String("siren"))
         parser.addPositionalArgument(QStringLiteral("SIREN.wav"), QStringLiteral("Звук сирены."));
+    if (name == QLatin1String("report")) {
+        parser.addPositionalArgument(QStringLiteral("ФАЙЛ"),
+                                     QStringLiteral("Файлы настроек блоков, записанные после чтения "
+                                                    "(с разделом [unit]); порядок сохраняется."),
+                                     QStringLiteral("ФАЙЛ..."));
+        parser.addOption(output);
+        parser.addOption(title);
+    }
     if (name == QLatin1String("watch")) {
         parser.addOption(interval);
         parser.addOption(count);
@@ -721,6 +740,11 @@ int dispatch(const QStringList& arguments)
                         name);
     if (name == QLatin1String("ports"))
         return cmdports();
+    if (name == QLatin1String("report")) {
+        if (!parser.isSet(output) || parser.value(output).isEmpty())
+            return wronguse(QStringLiteral("Не указан файл отчёта: -o ОТЧЁТ.pdf"), name);
+        return cmdreport(args, parser.value(output), parser.value(title));
+    }
 
     const int index = portindex(args[0]);
     if (index < 0)

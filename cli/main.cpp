@@ -1,14 +1,26 @@
 // virelan2-cli: program entry.  No widgets and no display: a QCoreApplication is all the serial
-// port and the files need.
+// port and the files need.  The report alone needs fonts, hence a QGuiApplication, on the
+// offscreen platform unless another is asked for; the other commands keep the lighter start.
 #include "cli/cli.h"
 #include "cli/console.h"
+#include "cli/report.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
+
+#include <memory>
 
 int main(int argc, char** argv)
 {
     console::setup();
-    QCoreApplication app(argc, argv);
+    std::unique_ptr<QCoreApplication> app;
+    if (cli::wantsreport(argc, argv)) {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        app = std::make_unique<QGuiApplication>(argc, argv);
+    } else {
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    }
     QCoreApplication::setApplicationName(QStringLiteral("virelan2-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(VIRELAN2_VERSION));
     return cli::run(QCoreApplication::arguments());

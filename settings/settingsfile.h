@@ -70,4 +70,12 @@ Fields setkey(const Fields& fields, const QString& assignment);
 // Raises ConvertError as filetext() does.
 QList<std::pair<QString, int>> keyvalues(const Fields& fields);
 
+// Every key with the window's frame and caption it is shown under, in the file's order; flag
+// is set for the 0-or-1 keys of the check boxes.
+struct KeyCaption {
+    QString key, frame, caption;
+    bool flag = false;
+};
+QList<KeyCaption> keycaptions();
+
 } // namespace settings
