@@ -77,11 +77,17 @@ void TForm1::contextMenuEvent(QContextMenuEvent* e)
     menu.setObjectName(QStringLiteral("SettingsMenu"));
     QAction* save = menu.addAction(QStringLiteral("Сохранить настройки в файл..."));
     QAction* load = menu.addAction(QStringLiteral("Загрузить настройки из файла..."));
+    QAction* report = menu.addAction(QStringLiteral("Сохранить отчёт..."));
+    // A report records a unit: without a good read there is none to record.
+    const settings::Reading* last = settings::lastgood();
+    report->setEnabled(last && last->sumok);
     QAction* chosen = menu.exec(e->globalPos());
     if (chosen == save)
         handle([this] { savesettings(); });
     else if (chosen == load)
         handle([this] { loadsettings(); });
+    else if (chosen == report)
+        handle([this] { savereport(); });
 }
 
 void TForm1::savesettings()

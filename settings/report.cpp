@@ -18,6 +18,11 @@
 
 #include <QAbstractTextDocumentLayout>
 
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <vector>
+
 namespace report {
 
 namespace {
@@ -135,7 +140,13 @@ QString timetext(const QString& iso)
     const QDateTime t = QDateTime::fromString(iso, Qt::ISODate);
     if (!t.isValid() || iso.size() < 10)
         return iso;
-    return t.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss ")) + t.timeZoneAbbreviation();
+    // The offset as a number: a zone's abbreviation means little on another machine.
+    const int offset = t.offsetFromUtc();
+    const int minutes = std::abs(offset) / 60;
+    return t.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss ")) + QStringLiteral("UTC%1%2:%3")
+                                                                     .arg(offset < 0 ? QLatin1Char('-') : QLatin1Char('+'))
+                                                                     .arg(minutes / 60, 2, 10, QLatin1Char('0'))
+                                                                     .arg(minutes % 60, 2, 10, QLatin1Char('0'));
 }
 
 QString durationtext(const QString& ms)
@@ -197,28 +208,47 @@ const QColor HeaderShade(0xE4, 0xE4, 0xE4);
 const QColor GroupShade(0xF2, 0xF2, 0xF2);
 const QColor ChangedShade(0xFF, 0xF0, 0xB0);
 
+// A run of pages laid out as one document.  Every run begins on a page of its own: a page break
+// inside one document leaves the block after it reaching back onto the page before, where the
+// PDF would carry its text clipped but still there for a search or a copy.
+struct Run {
+    std::unique_ptr<QTextDocument> doc;
+    QTextTable* trailing = nullptr; // the table the document ends with, if it does
+};
+
 class Builder {
 public:
-    explicit Builder(QTextDocument& doc) : doc_(doc), cursor_(&doc)
+    explicit Builder(QPaintDevice* device) : device_(device) {}
+
+    std::vector<Run>& runs() { return runs_; }
+
+    // Starts a new page.
+    void newpage()
     {
+        Run r;
+        r.doc = std::make_unique<QTextDocument>();
+        QTextDocument& doc = *r.doc;
+        doc.documentLayout()->setPaintDevice(device_);
         QFont f(family());
         f.setPointSizeF(9);
-        doc_.setDefaultFont(f);
+        f.setStyleStrategy(QFont::PreferNoShaping);
+        doc.setDefaultFont(f);
         // A path or a SHA-256 has no space to break at: it wraps anywhere rather than run out
         // of its cell.
         QTextOption wrap;
         wrap.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-        doc_.setDefaultTextOption(wrap);
-        doc_.setDocumentMargin(0);
+        doc.setDefaultTextOption(wrap);
+        doc.setDocumentMargin(0);
+        cursor_ = QTextCursor(&doc);
+        runs_.push_back(std::move(r));
+        first_ = fresh_ = true;
     }
 
-    void heading(const QString& text, double size, bool newpage)
+    void heading(const QString& text, double size)
     {
         QTextBlockFormat b;
-        b.setTopMargin(newpage || first_ ? 0 : pt(10));
+        b.setTopMargin(first_ ? 0 : pt(10));
         b.setBottomMargin(pt(6));
-        if (newpage)
-            b.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
         block(b);
         cursor_.insertText(text, charformat(size, true));
     }
@@ -250,12 +280,12 @@ public:
         for (double w : widths)
             columns.append(QTextLength(QTextLength::PercentageLength, w));
         t.setColumnWidthConstraints(columns);
-        t.setBottomMargin(pt(6));
         QTextTable* table = cursor_.insertTable(rows + 1, int(header.size()), t);
         for (int c = 0; c < header.size(); ++c)
             cell(table, 0, c, header[c], true, HeaderShade);
         cursor_.movePosition(QTextCursor::End);
         fresh_ = true;
+        runs_.back().trailing = table;
         return table;
     }
 
@@ -293,6 +323,9 @@ private:
     {
         QTextCharFormat f;
         f.setFontFamilies({family()});
+        // No ligatures: "fi" in a key must come out of the PDF as the two letters, for a search
+        // or a copy into a settings file.
+        f.setFontStyleStrategy(QFont::PreferNoShaping);
         f.setFontPointSize(size);
         f.setFontWeight(bold ? QFont::Bold : QFont::Normal);
         return f;
@@ -307,9 +340,11 @@ private:
         else
             cursor_.insertBlock(format);
         first_ = fresh_ = false;
+        runs_.back().trailing = nullptr;
     }
 
-    QTextDocument& doc_;
+    QPaintDevice* device_;
+    std::vector<Run> runs_;
     QTextCursor cursor_;
     bool first_ = true;
     bool fresh_ = true;
@@ -324,12 +359,13 @@ QString value(const settings::KeyCaption& k, int v)
 
 QString filename(const Unit& u)
 {
-    return u.file.isEmpty() ? QStringLiteral("-") : QDir::toNativeSeparators(u.file);
+    return u.file.isEmpty() ? QStringLiteral("окно программы") : QDir::toNativeSeparators(u.file);
 }
 
 void titlepage(Builder& b, const QList<Unit>& units, const QString& title, const QDateTime& made)
 {
-    b.heading(title, 15, false);
+    b.newpage();
+    b.heading(title, 15);
     b.paragraph(QStringLiteral("Дата: ") + made.toString(QStringLiteral("dd.MM.yyyy")));
     b.paragraph(QStringLiteral("Блоков: %1").arg(units.size()));
     QTextTable* t = b.table({QStringLiteral("Файл"), QStringLiteral("Порт"), QStringLiteral("Адрес"),
@@ -369,7 +405,7 @@ void settingstable(Builder& b, const Unit& u)
     int changed = 0;
     for (int i = 0; i < keys.size(); ++i)
         changed += values[i].second != factory[i].second;
-    b.heading(QStringLiteral("Настройки"), 11, false);
+    b.heading(QStringLiteral("Настройки"), 11);
     b.paragraph(changed == 0
                     ? QStringLiteral("Все значения совпадают с заводскими.")
                     : QStringLiteral("Отличаются от заводских: %1 из %2; такие значения выделены, "
@@ -399,7 +435,7 @@ void settingstable(Builder& b, const Unit& u)
 
 void soundstable(Builder& b, const Unit& u)
 {
-    b.heading(QStringLiteral("Звуковые сообщения"), 11, false);
+    b.heading(QStringLiteral("Звуковые сообщения"), 11);
     if (u.sounds.isEmpty()) {
         b.paragraph(QStringLiteral("Записи звука в файле нет."));
         return;
@@ -457,11 +493,12 @@ void soundstable(Builder& b, const Unit& u)
 void unitpages(Builder& b, const Unit& u)
 {
     const auto values = settings::keyvalues(u.fields);
+    b.newpage();
     b.heading(QStringLiteral("Блок: адрес %1, зона %2").arg(values[0].second).arg(values[1].second),
-              13, true);
+              13);
     b.paragraph(QStringLiteral("Файл: ") + filename(u));
 
-    b.heading(QStringLiteral("Блок при чтении"), 11, false);
+    b.heading(QStringLiteral("Блок при чтении"), 11);
     QList<std::pair<QString, QString>> record;
     for (const auto& [k, v] : u.record)
         record.append({unitcaption(k), unitvalue(k, v)});
@@ -469,7 +506,10 @@ void unitpages(Builder& b, const Unit& u)
 
     settingstable(b, u);
 
-    b.heading(QStringLiteral("Показания линии"), 11, false);
+    // The readings and the sounds begin a page of their own: a heading left alone at the foot
+    // of the settings' page would read as the end of the unit.
+    b.newpage();
+    b.heading(QStringLiteral("Показания линии"), 11);
     if (u.readings.isEmpty()) {
         b.paragraph(QStringLiteral("Показания в файле не записаны."));
     } else {
@@ -481,6 +521,17 @@ void unitpages(Builder& b, const Unit& u)
     }
 
     soundstable(b, u);
+}
+
+// The pages a run fills.  A document always ends with a block; after a table that ends at the
+// foot of a page that empty block alone would make a blank page.
+int usedpages(const Run& r, double height)
+{
+    const int pages = r.doc->pageCount();
+    if (!r.trailing)
+        return pages;
+    const double bottom = r.doc->documentLayout()->frameBoundingRect(r.trailing).bottom();
+    return std::clamp(int(std::ceil(bottom / height - 1e-6)), 1, pages);
 }
 
 QString isotime(const QDateTime& t)
@@ -583,9 +634,7 @@ QByteArray pdf(const QList<Unit>& units, const QString& title, const QDateTime& 
         writer.setTitle(title);
         writer.setCreator(QStringLiteral("virelan2"));
 
-        QTextDocument doc;
-        doc.documentLayout()->setPaintDevice(&writer);
-        Builder b(doc);
+        Builder b(&writer);
         titlepage(b, units, title, made);
         for (const Unit& u : units)
             unitpages(b, u);
@@ -593,20 +642,28 @@ QByteArray pdf(const QList<Unit>& units, const QString& title, const QDateTime& 
         const QRect paper = writer.pageLayout().paintRectPixels(Dpi);
         const double footer = devpt(18);
         const QSizeF body(paper.width(), paper.height() - footer);
-        doc.setPageSize(body);
+        // Each run's pages, in the order they are printed: the run, and its page.
+        QList<std::pair<const Run*, int>> sheets;
+        for (const Run& r : b.runs()) {
+            r.doc->setPageSize(body);
+            for (int i = 0; i < usedpages(r, body.height()); ++i)
+                sheets.append({&r, i});
+        }
 
         QPainter p;
         if (!p.begin(&writer))
             throw FileError(QStringLiteral("Не удалось начать документ PDF."));
         QFont small(family());
         small.setPointSizeF(7.5);
-        const int pages = doc.pageCount();
-        for (int i = 0; i < pages; ++i) {
-            if (i > 0)
+        small.setStyleStrategy(QFont::PreferNoShaping);
+        const int pages = int(sheets.size());
+        for (int n = 0; n < pages; ++n) {
+            if (n > 0)
                 writer.newPage();
+            const int i = sheets[n].second;
             p.save();
             p.translate(0, -i * body.height());
-            doc.drawContents(&p, QRectF(0, i * body.height(), body.width(), body.height()));
+            sheets[n].first->doc->drawContents(&p, QRectF(0, i * body.height(), body.width(), body.height()));
             p.restore();
             p.setFont(small);
             p.setPen(QColor(0x60, 0x60, 0x60));
@@ -614,7 +671,7 @@ QByteArray pdf(const QList<Unit>& units, const QString& title, const QDateTime& 
             p.drawLine(QPointF(0, foot.top()), QPointF(body.width(), foot.top()));
             p.drawText(foot, Qt::AlignLeft | Qt::AlignBottom, title);
             p.drawText(foot, Qt::AlignRight | Qt::AlignBottom,
-                       QStringLiteral("Страница %1 из %2").arg(i + 1).arg(pages));
+                       QStringLiteral("Страница %1 из %2").arg(n + 1).arg(pages));
         }
         p.end();
     }

@@ -6,7 +6,8 @@ target_sources(v2core PRIVATE
 target_sources(v2ui PRIVATE
   settings/controls.cpp
   settings/transfer.cpp
-  settings/filemenu.cpp)
+  settings/filemenu.cpp
+  settings/reportmenu.cpp)
 
 # The printable report: settings files laid out as a PDF.  It needs the GUI module (fonts, the
 # PDF writer) but no widgets, so both the window and the command line link it.

@@ -103,6 +103,8 @@ public:
     // settings/filemenu.cpp: settings files, from the context menu of the window's background
     void savesettings();
     void loadsettings();
+    // settings/reportmenu.cpp: the printable report of the unit read last
+    void savereport();
 
     // settings/transfer.cpp
     void readall();
