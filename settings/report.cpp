@@ -247,18 +247,19 @@ public:
     void heading(const QString& text, double size)
     {
         QTextBlockFormat b;
-        b.setTopMargin(first_ ? 0 : pt(10));
+        b.setTopMargin(first_ ? 0 : pt(14));
         b.setBottomMargin(pt(6));
         block(b);
         cursor_.insertText(text, charformat(size, true));
     }
 
-    void paragraph(const QString& text, bool bold = false, double size = 9)
+    void paragraph(const QString& text, double above = 0)
     {
         QTextBlockFormat b;
+        b.setTopMargin(pt(above));
         b.setBottomMargin(pt(3));
         block(b);
-        cursor_.insertText(text, charformat(size, bold));
+        cursor_.insertText(text, charformat(9, false));
     }
 
     // A table with a header row repeated on every page it runs over; widths in per cent.
@@ -280,6 +281,9 @@ public:
         for (double w : widths)
             columns.append(QTextLength(QTextLength::PercentageLength, w));
         t.setColumnWidthConstraints(columns);
+        // What follows a table keeps its distance by the table's margin: the layout does not
+        // apply the top margin of the block right after a table.
+        t.setBottomMargin(pt(12));
         QTextTable* table = cursor_.insertTable(rows + 1, int(header.size()), t);
         for (int c = 0; c < header.size(); ++c)
             cell(table, 0, c, header[c], true, HeaderShade);
@@ -371,7 +375,7 @@ void titlepage(Builder& b, const QList<Unit>& units, const QString& title, const
     QTextTable* t = b.table({QStringLiteral("Файл"), QStringLiteral("Порт"), QStringLiteral("Адрес"),
                              QStringLiteral("Зона"), QStringLiteral("Версия ПО"),
                              QStringLiteral("Запусков"), QStringLiteral("Прочитан")},
-                            {25, 9, 9, 8, 11, 11, 27}, int(units.size()));
+                            {22, 9, 9, 8, 12, 12, 28}, int(units.size()));
     for (int i = 0; i < units.size(); ++i) {
         const Unit& u = units[i];
         const auto values = settings::keyvalues(u.fields);
@@ -383,6 +387,11 @@ void titlepage(Builder& b, const QList<Unit>& units, const QString& title, const
         b.cell(t, i + 1, 5, lookup(u.record, QStringLiteral("startups")));
         b.cell(t, i + 1, 6, timetext(lookup(u.record, QStringLiteral("read_at"))));
     }
+    // Room for the hand-over: the papers are signed by the one who set the units up.
+    b.paragraph(QStringLiteral("Наладку выполнил: ______________________________  "
+                               "(подпись, фамилия, инициалы)"),
+                24);
+    b.paragraph(QStringLiteral("Дата: ____________________"));
 }
 
 // The window's frames in the order the eye meets them: by columns, left to right.
@@ -530,7 +539,13 @@ int usedpages(const Run& r, double height)
     const int pages = r.doc->pageCount();
     if (!r.trailing)
         return pages;
-    const double bottom = r.doc->documentLayout()->frameBoundingRect(r.trailing).bottom();
+    // The foot of the table's last row, without the margin below the table.
+    double bottom = 0;
+    const int last = r.trailing->rows() - 1;
+    for (int c = 0; c < r.trailing->columns(); ++c) {
+        const QTextBlock b = r.trailing->cellAt(last, c).lastCursorPosition().block();
+        bottom = std::max(bottom, r.doc->documentLayout()->blockBoundingRect(b).bottom());
+    }
     return std::clamp(int(std::ceil(bottom / height - 1e-6)), 1, pages);
 }
 

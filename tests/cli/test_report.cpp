@@ -99,13 +99,22 @@ Layout boxes(const QString& pdf)
                             xml.readElementText()});
         }
     }
+    if (xml.hasError())
+        qWarning("pdftotext -bbox: %s", qPrintable(xml.errorString()));
     return l;
 }
 
+// The text without its line breaks and spaces, to find a value that wrapped in its cell.
 QString squeezed(QString s)
 {
     s.remove(QRegularExpression(QStringLiteral("\\s")));
     return s;
+}
+
+// The same for a path: pdftotext joins a line that ends in a hyphen to the next without it.
+QString unhyphened(const QString& s)
+{
+    return squeezed(s).remove(QLatin1Char('-'));
 }
 
 // A long sound file name and its SHA-256: neither has a place to break, both must come out whole.
@@ -215,6 +224,8 @@ private slots:
     void wrongUse_data();
     void wrongUse();
     void runsWithoutADisplay();
+    void longTableRepeatsItsHeader();
+    void help();
 
 private:
     std::unique_ptr<fixture::Scratch> scratch;
@@ -271,9 +282,26 @@ void TestReport::threeUnits()
     // The first page: title, date, one row a unit with its port, address, zone and firmware.
     QVERIFY(text[0].contains(title));
     QVERIFY(text[0].contains(QDate::currentDate().toString(QStringLiteral("dd.MM.yyyy"))));
-    const QString first = squeezed(text[0]);
+    // The file column read top to bottom (pdftotext's reading order may put another column's
+    // word between the lines of a wrapped cell): every path whole.
+    const Layout l = boxes(pdf);
+    double portleft = 0;
+    for (const Word& w : l.words)
+        if (w.page == 0 && w.text == QStringLiteral("Порт"))
+            portleft = w.box.left();
+    QVERIFY(portleft > 0);
+    QList<Word> column;
+    for (const Word& w : l.words)
+        if (w.page == 0 && w.box.right() < portleft)
+            column.append(w);
+    std::stable_sort(column.begin(), column.end(), [](const Word& a, const Word& b) {
+        return a.box.top() < b.box.top() - 1 || (qAbs(a.box.top() - b.box.top()) <= 1 && a.box.left() < b.box.left());
+    });
+    QString first;
+    for (const Word& w : column)
+        first += w.text;
     for (const QString& f : files)
-        QVERIFY2(first.contains(squeezed(QDir::toNativeSeparators(f))), qPrintable(f));
+        QVERIFY2(unhyphened(first).contains(unhyphened(QDir::toNativeSeparators(f))), qPrintable(f + QLatin1Char(' ') + first));
     const QString rows = table[0];
     QVERIFY2(QRegularExpression(QStringLiteral("COM3\\s+17\\s+3\\s+5\\.14\\s+\\d+")).match(rows).hasMatch(), qPrintable(rows));
     QVERIFY2(QRegularExpression(QStringLiteral("COM4\\s+1\\s+1\\s+5\\.14\\s+\\d+")).match(rows).hasMatch(), qPrintable(rows));
@@ -294,6 +322,7 @@ void TestReport::threeUnits()
         const QString page = text[1 + 2 * u];
         const QString rowsof = table[1 + 2 * u];
         QVERIFY2(page.startsWith(units[u].heading), qPrintable(page.left(80)));
+        QVERIFY(unhyphened(page).contains(unhyphened(QStringLiteral("Файл: ") + QDir::toNativeSeparators(files[u]))));
         const settings::Fields f = settingsof(files[u]);
         const auto values = settings::keyvalues(f);
         for (const char* caption : {"Версия ПО Блока", "Тип устройства", "Количество запусков", "COM-порт", "Время чтения"})
@@ -336,7 +365,6 @@ void TestReport::threeUnits()
 
     // Every page is A4, every word lies inside its margins and above the footer's rule (the
     // footer itself at the bottom): nothing runs off the paper or under the footer.
-    const Layout l = boxes(pdf);
     QCOMPARE(l.pages.size(), 7);
     for (const QSizeF& s : l.pages) {
         QVERIFY(qAbs(s.width() - 595.3) < 1.0);
@@ -434,6 +462,41 @@ void TestReport::runsWithoutADisplay()
     const Run r = cli({"report", "good.ini", "-o", "r.pdf"}, env);
     QVERIFY2(r.code == 0, qPrintable(r.errtext()));
     QVERIFY(pages(file(QStringLiteral("r.pdf")), false).first().contains(QStringLiteral("Отчёт о настройке блоков ВИРЕЛАН2")));
+}
+
+void TestReport::longTableRepeatsItsHeader()
+{
+    // Sounds with more notes than a page holds: the table goes on over the next page, under its
+    // header again, and every row comes out once.
+    QByteArray extra;
+    for (int i = 1; i <= 40; ++i)
+        extra += QStringLiteral("siren_note_%1=примечание номер %1\n").arg(i, 2, 10, QLatin1Char('0')).toUtf8();
+    fixture::writeFile(file(QStringLiteral("long.ini")), handwritten() + soundsection() + extra);
+    const Run r = cli({"report", "long.ini", "-o", "long.pdf"});
+    QVERIFY2(r.code == 0, qPrintable(r.errtext()));
+    const QStringList text = pages(file(QStringLiteral("long.pdf")), true);
+    QCOMPARE(text.size(), 4); // title, settings, readings and sounds over two pages
+    QVERIFY(text[2].contains(QStringLiteral("Показания линии")));
+    QVERIFY2(QRegularExpression(QStringLiteral("^\\s*Параметр\\s+Значение\\n")).match(text[3]).hasMatch(),
+             qPrintable(text[3].left(200)));
+    const QString all = text.join(QLatin1Char('\n'));
+    for (int i = 1; i <= 40; ++i) {
+        const QString row = QStringLiteral("note_%1\\s+примечание номер %1\\n").arg(i, 2, 10, QLatin1Char('0'));
+        QCOMPARE(int(all.count(QRegularExpression(row))), 1);
+    }
+    const Layout l = boxes(file(QStringLiteral("long.pdf")));
+    const double margin = 10 / 25.4 * 72;
+    for (const Word& w : l.words)
+        QVERIFY2(w.box.top() > margin && w.box.bottom() < l.pages[w.page].height() - margin, qPrintable(w.text));
+}
+
+void TestReport::help()
+{
+    const Run r = cli({"report", "--help"});
+    QCOMPARE(r.code, 0);
+    const QString h = QString::fromUtf8(r.out);
+    QVERIFY2(h.contains(QStringLiteral("--title <ТЕКСТ>")) && h.contains(QStringLiteral("-o, --output <ОТЧЁТ.pdf>")), qPrintable(h));
+    QVERIFY(QString::fromUtf8(cli({"--help"}).out).contains(QStringLiteral("report ФАЙЛ... -o ОТЧЁТ.pdf")));
 }
 
 QTEST_MAIN(TestReport)
