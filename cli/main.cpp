@@ -15,8 +15,11 @@ int main(int argc, char** argv)
     console::setup();
     std::unique_ptr<QCoreApplication> app;
     if (cli::wantsreport(argc, argv)) {
+#ifndef Q_OS_WIN
+        // A terminal or a script may have no display; Windows always has its desktop.
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
+#endif
         app = std::make_unique<QGuiApplication>(argc, argv);
     } else {
         app = std::make_unique<QCoreApplication>(argc, argv);
