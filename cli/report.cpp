@@ -5,6 +5,7 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 
 #include <cstdio>
@@ -38,6 +39,14 @@ int cmdreport(const QStringList& files, const QString& output, const QString& ti
         say(QStringLiteral("Отчёт не составлен: нет графической подсистемы для шрифтов"));
         return WrongUse;
     }
+    // A slip of the hand (-o unit-3.ini) must not put a PDF over a unit's record.
+    const QFileInfo out(output);
+    for (const QString& f : files)
+        if (out.exists() && QFileInfo(f).exists() && out.canonicalFilePath() == QFileInfo(f).canonicalFilePath()) {
+            say(QStringLiteral("Файл отчёта \"") + QDir::toNativeSeparators(output)
+                + QStringLiteral("\" - один из файлов настроек; отчёт не составлен"));
+            return WrongUse;
+        }
     // Every file is looked at, so that one run names all that cannot be taken.
     QList<report::Unit> units;
     bool refused = false;

@@ -63,7 +63,7 @@ QList<std::pair<QString, QString>> section(QSettings& ini, const QString& name)
 {
     QList<std::pair<QString, QString>> out;
     ini.beginGroup(name);
-    // QSettings sorts the keys; the order of the file is kept by reading the file's lines.
+    // In QSettings' sorted order; inorder() puts them back as the file has them.
     for (const QString& key : ini.childKeys())
         out.append({key, valuetext(ini.value(key))});
     ini.endGroup();
@@ -143,10 +143,11 @@ QString timetext(const QString& iso)
     // The offset as a number: a zone's abbreviation means little on another machine.
     const int offset = t.offsetFromUtc();
     const int minutes = std::abs(offset) / 60;
-    return t.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss ")) + QStringLiteral("UTC%1%2:%3")
-                                                                     .arg(offset < 0 ? QLatin1Char('-') : QLatin1Char('+'))
-                                                                     .arg(minutes / 60, 2, 10, QLatin1Char('0'))
-                                                                     .arg(minutes % 60, 2, 10, QLatin1Char('0'));
+    const QString zone = QStringLiteral("UTC%1%2:%3")
+                             .arg(offset < 0 ? QLatin1Char('-') : QLatin1Char('+'))
+                             .arg(minutes / 60, 2, 10, QLatin1Char('0'))
+                             .arg(minutes % 60, 2, 10, QLatin1Char('0'));
+    return t.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss ")) + zone;
 }
 
 QString durationtext(const QString& ms)

@@ -438,6 +438,8 @@ void TestReport::wrongUse_data()
     QTest::newRow("no files") << QStringList{"report", "-o", "r.pdf"} << QStringLiteral("ФАЙЛ");
     QTest::newRow("output in a missing folder") << QStringList{"report", "good.ini", "-o", "нет/r.pdf"}
                                                 << QStringLiteral("r.pdf");
+    QTest::newRow("output over a settings file") << QStringList{"report", "good.ini", "-o", "./good.ini"}
+                                                 << QStringLiteral("good.ini");
 }
 
 void TestReport::wrongUse()
@@ -448,6 +450,7 @@ void TestReport::wrongUse()
     const Run r = cli(args);
     QCOMPARE(r.code, 2);
     QVERIFY2(r.errtext().contains(says), qPrintable(r.errtext()));
+    QCOMPARE(fixture::readFile(file(QStringLiteral("good.ini"))), handwritten());
     QCOMPARE(QDir(scratch->path()).entryList({QStringLiteral("*.pdf*")}, QDir::Files), QStringList());
 }
 
