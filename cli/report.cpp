@@ -1,12 +1,9 @@
 #include "cli/report.h"
 #include "cli/cli.h"
+#include "cli/reportmodule.h"
 
-#include "settings/report.h"
-
-#include <QDateTime>
 #include <QDir>
-#include <QFileInfo>
-#include <QGuiApplication>
+#include <QLibrary>
 
 #include <cstdio>
 #include <cstring>
@@ -22,6 +19,27 @@ void say(const QString& line)
     std::fflush(stderr);
 }
 
+// The module, once loaded; it stays loaded to the end of the process.
+QLibrary* module = nullptr;
+QString moduleproblem;
+
+// Beside the program (the build folder, a Windows folder made by windeployqt), or in the
+// library folder of an installation.  Needs an application for its folder.
+void loadmodule()
+{
+    const QString dir = QCoreApplication::applicationDirPath();
+    const QStringList places{dir, dir + QStringLiteral("/../lib/virelan2")};
+    for (const QString& place : places) {
+        auto* lib = new QLibrary(QDir::cleanPath(place) + QStringLiteral("/virelan2-report"));
+        if (lib->load()) {
+            module = lib;
+            return;
+        }
+        moduleproblem = lib->errorString();
+        delete lib;
+    }
+}
+
 } // namespace
 
 bool wantsreport(int argc, char** argv)
@@ -33,45 +51,33 @@ bool wantsreport(int argc, char** argv)
     return false;
 }
 
+std::unique_ptr<QCoreApplication> reportapp(int& argc, char** argv)
+{
+    {
+        // The program's folder is known only to an application; the report's own comes after.
+        QCoreApplication probe(argc, argv);
+        loadmodule();
+    }
+    if (!module)
+        return nullptr;
+    const auto make = reinterpret_cast<MakeApp>(module->resolve(MakeAppName));
+    if (!make) {
+        moduleproblem = module->errorString();
+        module = nullptr;
+        return nullptr;
+    }
+    return std::unique_ptr<QCoreApplication>(make(argc, argv));
+}
+
 int cmdreport(const QStringList& files, const QString& output, const QString& title)
 {
-    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
-        say(QStringLiteral("Отчёт не составлен: нет графической подсистемы для шрифтов"));
+    const auto write = module ? reinterpret_cast<Write>(module->resolve(WriteName)) : nullptr;
+    if (!write) {
+        say(QStringLiteral("Отчёт не составлен: не загружается модуль отчёта virelan2-report (")
+            + moduleproblem + QLatin1Char(')'));
         return WrongUse;
     }
-    // A slip of the hand (-o unit-3.ini) must not put a PDF over a unit's record.
-    const QFileInfo out(output);
-    for (const QString& f : files)
-        if (out.exists() && QFileInfo(f).exists() && out.canonicalFilePath() == QFileInfo(f).canonicalFilePath()) {
-            say(QStringLiteral("Файл отчёта \"") + QDir::toNativeSeparators(output)
-                + QStringLiteral("\" - один из файлов настроек; отчёт не составлен"));
-            return WrongUse;
-        }
-    // Every file is looked at, so that one run names all that cannot be taken.
-    QList<report::Unit> units;
-    bool refused = false;
-    for (const QString& f : files) {
-        try {
-            units.append(report::takefile(f));
-        } catch (const settings::FileError& e) {
-            say(e.message());
-            refused = true;
-        }
-    }
-    if (refused) {
-        say(QStringLiteral("Отчёт не составлен"));
-        return WrongUse;
-    }
-    try {
-        report::savepdf(output, units, title.isEmpty() ? report::defaulttitle() : title,
-                        QDateTime::currentDateTime());
-    } catch (const settings::FileError& e) {
-        say(e.message());
-        return WrongUse;
-    }
-    say(QStringLiteral("Отчёт (блоков: %1) сохранён в файл \"").arg(units.size())
-        + QDir::toNativeSeparators(output) + QLatin1Char('"'));
-    return Done;
+    return write(files, output, title, &say);
 }
 
 } // namespace cli

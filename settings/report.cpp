@@ -559,11 +559,6 @@ QString isotime(const QDateTime& t)
 
 } // namespace
 
-QString defaulttitle()
-{
-    return QStringLiteral("Отчёт о настройке блоков ВИРЕЛАН2");
-}
-
 Unit takefile(const QString& path)
 {
     const QFileInfo info(path);

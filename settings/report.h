@@ -43,6 +43,9 @@ void savepdf(const QString& path, const QList<Unit>& units, const QString& title
              const QDateTime& made);
 
 // The title when none is given.
-QString defaulttitle();
+inline QString defaulttitle()
+{
+    return QStringLiteral("Отчёт о настройке блоков ВИРЕЛАН2");
+}
 
 } // namespace report

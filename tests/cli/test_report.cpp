@@ -226,6 +226,7 @@ private slots:
     void runsWithoutADisplay();
     void longTableRepeatsItsHeader();
     void help();
+    void withoutItsModule();
 
 private:
     std::unique_ptr<fixture::Scratch> scratch;
@@ -500,6 +501,22 @@ void TestReport::help()
     const QString h = QString::fromUtf8(r.out);
     QVERIFY2(h.contains(QStringLiteral("--title <ТЕКСТ>")) && h.contains(QStringLiteral("-o, --output <ОТЧЁТ.pdf>")), qPrintable(h));
     QVERIFY(QString::fromUtf8(cli({"--help"}).out).contains(QStringLiteral("report ФАЙЛ... -o ОТЧЁТ.pdf")));
+}
+
+void TestReport::withoutItsModule()
+{
+    // The program copied away from its report module: the other commands work as ever, the
+    // report says what is missing and writes nothing.
+    QDir(scratch->path()).mkdir(QStringLiteral("bin"));
+    const QString alone = file(QStringLiteral("bin/virelan2-cli"));
+    QVERIFY(QFile::copy(QStringLiteral(CLI_PATH), alone));
+    fixture::writeFile(file(QStringLiteral("good.ini")), handwritten());
+    const Run version = program(alone, {"--version"});
+    QCOMPARE(version.code, 0);
+    const Run r = program(alone, {"report", "good.ini", "-o", "r.pdf"});
+    QCOMPARE(r.code, 2);
+    QVERIFY2(r.errtext().contains(QStringLiteral("virelan2-report")), qPrintable(r.errtext()));
+    QVERIFY(!QFile::exists(file(QStringLiteral("r.pdf"))));
 }
 
 QTEST_MAIN(TestReport)
