@@ -447,7 +447,7 @@ void soundstable(Builder& b, const Unit& u)
 {
     b.heading(QStringLiteral("Звуковые сообщения"), 11);
     if (u.sounds.isEmpty()) {
-        b.paragraph(QStringLiteral("Записи звука в файле нет."));
+        b.paragraph(QStringLiteral("Сведений о записанном звуке нет."));
         return;
     }
     // Rows grouped by slot: the slots in their order, then whatever else the section holds.
@@ -521,7 +521,7 @@ void unitpages(Builder& b, const Unit& u)
     b.newpage();
     b.heading(QStringLiteral("Показания линии"), 11);
     if (u.readings.isEmpty()) {
-        b.paragraph(QStringLiteral("Показания в файле не записаны."));
+        b.paragraph(QStringLiteral("Показания не записаны."));
     } else {
         QList<std::pair<QString, QString>> readings;
         for (const auto& [k, v] : u.readings)

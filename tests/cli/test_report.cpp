@@ -359,10 +359,10 @@ void TestReport::threeUnits()
         QVERIFY2(sounds.contains(whole), qPrintable(whole));
     for (const char* caption : {"Сообщение ППК1", "Сообщение ППК2", "Сирена", "Частота дискретизации, Гц", "Время записи"})
         QVERIFY2(text[2].contains(QString::fromUtf8(caption)), caption);
-    QVERIFY(text[4].contains(QStringLiteral("Показания в файле не записаны")));
-    QVERIFY(text[4].contains(QStringLiteral("Записи звука в файле нет")));
+    QVERIFY(text[4].contains(QStringLiteral("Показания не записаны")));
+    QVERIFY(text[4].contains(QStringLiteral("Сведений о записанном звуке нет")));
     QVERIFY(QRegularExpression(QStringLiteral("\\n\\s*Power\\s+106\\n")).match(table[6]).hasMatch());
-    QVERIFY(text[6].contains(QStringLiteral("Записи звука в файле нет")));
+    QVERIFY(text[6].contains(QStringLiteral("Сведений о записанном звуке нет")));
 
     // Every page is A4, every word lies inside its margins and above the footer's rule (the
     // footer itself at the bottom): nothing runs off the paper or under the footer.
