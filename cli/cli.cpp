@@ -13,6 +13,8 @@
 #include "cli/diff.h"
 #include "cli/readings.h"
 #include "cli/sounds.h"
+#include "cli/report.h"
+#include "settings/report.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -616,6 +618,8 @@ const Command Commands[] = {
      "Опрашивать показания блока; CSV на стандартный вывод до N строк или до Ctrl+C.", 1, 1},
     {"diff", "COMn ФАЙЛ | ФАЙЛ1 ФАЙЛ2",
      "Сравнить блок с файлом настроек (или два файла); различия: ключ<TAB>файл<TAB>блок.", 2, 2},
+    {"report", "ФАЙЛ... -o ОТЧЁТ.pdf [--title ТЕКСТ]",
+     "Отчёт для приёмки в PDF (A4) по файлам настроек блоков; блок не нужен.", 1, 100000},
 };
 
 const char* const ExitCodes =
@@ -722,6 +726,13 @@ int dispatch(const QStringList& arguments)
                                                    "[sounds]: файл, размер, SHA-256, заголовок, время "
                                                    "(файл создаётся, остальное в нём не меняется)."),
                                     QStringLiteral("ФАЙЛ"));
+    const QCommandLineOption output(QStringList{QStringLiteral("o"), QStringLiteral("output")},
+                                    QStringLiteral("Файл отчёта PDF (обязателен)."),
+                                    QStringLiteral("ОТЧЁТ.pdf"));
+    const QCommandLineOption title(QStringLiteral("title"),
+                                   QStringLiteral("Заголовок первой страницы (по умолчанию \"")
+                                       + ::report::defaulttitle() + QStringLiteral("\")."),
+                                   QStringLiteral("ТЕКСТ"));
     if (name == QLatin1String("diff")) {
         parser.addPositionalArgument(QStringLiteral("COMn|ФАЙЛ1"),
                                      QStringLiteral("Порт блока (COM1 ... COM40) или первый файл настроек."));
@@ -730,7 +741,7 @@ int dispatch(const QStringList& arguments)
     } else if (name == QLatin1String("info")) {
         parser.addPositionalArgument(QStringLiteral("ФАЙЛ.wav"), QStringLiteral("Звуковые файлы WAV."),
                                      QStringLiteral("ФАЙЛ.wav..."));
-    } else if (name != QLatin1String("ports")) {
+    } else if (name != QLatin1String("ports") && name != QLatin1String("report")) {
         parser.addPositionalArgument(QStringLiteral("COMn"), QStringLiteral("Порт блока: COM1 ... COM40."));
     }
     if (name == QLatin1String("upload") || name == QLatin1String("siren"))
@@ -753,6 +764,14 @@ int dispatch(const QStringList& arguments)
     }
     if (name == QLatin1String("siren"))
         parser.addPositionalArgument(QStringLiteral("SIREN.wav"), QStringLiteral("Звук сирены."));
+    if (name == QLatin1String("report")) {
+        parser.addPositionalArgument(QStringLiteral("ФАЙЛ"),
+                                     QStringLiteral("Файлы настроек блоков, записанные после чтения "
+                                                    "(с разделом [unit]); порядок сохраняется."),
+                                     QStringLiteral("ФАЙЛ..."));
+        parser.addOption(output);
+        parser.addOption(title);
+    }
     if (name == QLatin1String("watch")) {
         parser.addOption(interval);
         parser.addOption(count);
@@ -782,6 +801,11 @@ int dispatch(const QStringList& arguments)
         return cmddiff(args[0], args[1]);
     if (name == QLatin1String("info"))
         return sounds::info(args, Io);
+    if (name == QLatin1String("report")) {
+        if (!parser.isSet(output) || parser.value(output).isEmpty())
+            return wronguse(QStringLiteral("Не указан файл отчёта: -o ОТЧЁТ.pdf"), name);
+        return cmdreport(args, parser.value(output), parser.value(title));
+    }
 
     const int index = portindex(args[0]);
     if (index < 0)

@@ -7,6 +7,13 @@ set(VIRELAN2_APP_ID org.virelan2.virelan2)
 set(_pkg ${CMAKE_CURRENT_LIST_DIR})
 
 install(TARGETS virelan2 virelan2-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The command line's report module, where virelan2-cli looks for it: beside it on Windows,
+# ../lib/virelan2 from it elsewhere.
+if(WIN32)
+  install(TARGETS virelan2-report LIBRARY DESTINATION ${CMAKE_INSTALL_BINDIR})
+else()
+  install(TARGETS virelan2-report LIBRARY DESTINATION lib/virelan2)
+endif()
 
 if(UNIX AND NOT APPLE)
   install(TARGETS unitsim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})

@@ -5,10 +5,11 @@ set -euo pipefail
 # Debian 12's qt6-charts-dev does not pull in libqt6opengl6-dev, which Qt Charts' CMake package
 # requires; locales brings the Russian locale the benchmarks also run under.  The start-up
 # benchmark shows the real window on Xvfb and watches it appear through XCB and its damage
-# extension, as any other X client would.
+# extension, as any other X client would; the report's tests read its PDF back with
+# poppler-utils.
 packages=(cmake ninja-build g++ qt6-base-dev qt6-serialport-dev qt6-charts-dev libqt6opengl6-dev
           libgl-dev locales fonts-wine fonts-dejavu-core dpkg-dev desktop-file-utils appstream
-          clang libclang-rt-14-dev xvfb libxcb1-dev libxcb-damage0-dev)
+          clang libclang-rt-14-dev xvfb libxcb1-dev libxcb-damage0-dev poppler-utils)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -100,6 +100,13 @@ listed=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$cli" ports 2>"$s
 grep -qxF "COM1"$'\t'"$(readlink -f "$ports/COM1")" <<<"$listed" ||
     fail "virelan2-cli ports does not list the unit on COM1: $listed"
 echo "installed virelan2-cli: $version, lists COM1"
+# Its report, from the module it loads out of the package's library folder, still no display.
+env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$cli" read COM1 "$scratch/unit.ini" 2>>"$scratch/cli.log" &&
+    env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$cli" report "$scratch/unit.ini" \
+        -o "$scratch/report.pdf" 2>>"$scratch/cli.log" ||
+    { cat "$scratch/cli.log" >&2; fail "virelan2-cli report failed"; }
+head -c 5 "$scratch/report.pdf" | grep -qx '%PDF-' || fail "virelan2-cli report wrote no PDF"
+echo "installed virelan2-cli report: a PDF of the unit on COM1"
 
 cd "$scratch"
 "$root/usr/bin/virelan2-launch" >"$scratch/virelan2.log" 2>&1 &

@@ -80,6 +80,10 @@ void TForm1::contextMenuEvent(QContextMenuEvent* e)
     // A comparison means something only against what a unit sent.
     QAction* compare = menu.addAction(QStringLiteral("Сравнить с файлом..."));
     compare->setEnabled(settings::lastgood() != nullptr);
+    QAction* report = menu.addAction(QStringLiteral("Сохранить отчёт..."));
+    // A report records a unit: without a good read there is none to record.
+    const settings::Reading* last = settings::lastgood();
+    report->setEnabled(last && last->sumok);
     QAction* chosen = menu.exec(e->globalPos());
     if (chosen == save)
         handle([this] { savesettings(); });
@@ -87,6 +91,8 @@ void TForm1::contextMenuEvent(QContextMenuEvent* e)
         handle([this] { loadsettings(); });
     else if (chosen == compare)
         handle([this] { comparesettings(); });
+    else if (chosen == report)
+        handle([this] { savereport(); });
 }
 
 void TForm1::savesettings()

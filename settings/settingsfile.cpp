@@ -598,4 +598,14 @@ QList<std::pair<QString, int>> keyvalues(const Fields& fields)
     return out;
 }
 
+QList<KeyCaption> keycaptions()
+{
+    QList<KeyCaption> out;
+    Fields f;
+    for (const Key& k : Keys)
+        out.append({QLatin1String(k.name), QString::fromUtf8(k.frame), QString::fromUtf8(k.caption),
+                    std::holds_alternative<bool*>(k.field(f))});
+    return out;
+}
+
 } // namespace settings

@@ -115,4 +115,12 @@ QString keyplace(const QString& key);
 // it must be), in UTF-8.
 QByteArray inivalue(const QString& text);
 
+// Every key with the window's frame and caption it is shown under, in the file's order; flag
+// is set for the 0-or-1 keys of the check boxes.
+struct KeyCaption {
+    QString key, frame, caption;
+    bool flag = false;
+};
+QList<KeyCaption> keycaptions();
+
 } // namespace settings

@@ -104,6 +104,8 @@ public:
     void savesettings();
     void loadsettings();
     void comparesettings();
+    // settings/reportmenu.cpp: the printable report of the unit read last
+    void savereport();
 
     // settings/transfer.cpp
     void readall();

@@ -25,6 +25,7 @@ constexpr int Com = 2;
 const QString SaveItem = QStringLiteral("Сохранить настройки в файл...");
 const QString LoadItem = QStringLiteral("Загрузить настройки из файла...");
 const QString CompareItem = QStringLiteral("Сравнить с файлом...");
+const QString ReportItem = QStringLiteral("Сохранить отчёт...");
 
 struct Desk {
     fixture::Scratch scratch;
@@ -112,10 +113,10 @@ private slots:
 void TestFileMenu::menuOnTheBackgroundOnly()
 {
     Desk d;
-    const QStringList both{SaveItem, LoadItem, CompareItem};
+    const QStringList items{SaveItem, LoadItem, CompareItem, ReportItem};
     // A frame's title and the frame itself are background.
-    QCOMPARE(d.rightclick(d.form->Label15), both);
-    QCOMPARE(d.rightclick(d.form->Bevel2), both);
+    QCOMPARE(d.rightclick(d.form->Label15), items);
+    QCOMPARE(d.rightclick(d.form->Bevel2), items);
     // A control is not.
     QCOMPARE(d.rightclick(d.form->Button4), QStringList());
     QCOMPARE(d.rightclick(d.form->CheckBox5), QStringList());
@@ -276,13 +277,13 @@ void TestFileMenu::compareGreyedUntilAGoodRead()
     Desk d;
     QList<bool> enabled;
     // Nothing read yet: offered, but greyed; choosing it asks for nothing.
-    QCOMPARE(d.rightclick(d.form->Label15, CompareItem, &enabled), (QStringList{SaveItem, LoadItem, CompareItem}));
-    QCOMPARE(enabled, (QList<bool>{true, true, false}));
+    QCOMPARE(d.rightclick(d.form->Label15, CompareItem, &enabled), (QStringList{SaveItem, LoadItem, CompareItem, ReportItem}));
+    QCOMPARE(enabled, (QList<bool>{true, true, false, false}));
     QCOMPARE(d.modals.dialogs, 0);
 
     fixture::connectWindow(*d.form, *d.unit, Com);
     d.rightclick(d.form->Label15, {}, &enabled);
-    QCOMPARE(enabled, (QList<bool>{true, true, true}));
+    QCOMPARE(enabled, (QList<bool>{true, true, true, true}));
 
     // A read that fails forgets the good one: greyed again.
     sim::Config c = d.unit->config();
@@ -290,7 +291,7 @@ void TestFileMenu::compareGreyedUntilAGoodRead()
     d.unit->setConfig(c);
     QTest::mouseClick(d.form->Button5, Qt::LeftButton);
     d.rightclick(d.form->Label15, {}, &enabled);
-    QCOMPARE(enabled, (QList<bool>{true, true, false}));
+    QCOMPARE(enabled, (QList<bool>{true, true, false, false}));
 }
 
 void TestFileMenu::compareLogsEachDifference()
