@@ -1,4 +1,6 @@
 #include "settings/report.h"
+#include "settings/image.h"
+#include "settings/settingsfile.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -573,6 +575,10 @@ Unit takefile(const QString& path)
     if (file.error() != QFileDevice::NoError)
         throw FileError(filepart(path) + QStringLiteral(" не удалось прочитать."));
     file.close();
+    // The same scan as every other reader of settings files: a key given twice, a key spelt
+    // otherwise or a value out of its field is refused here too, where QSettings would merge
+    // or take it silently.
+    settings::loadfile(path, settings::factoryfields());
 
     // QSettings caches the files it has read for the whole process, trusting size and time:
     // a private copy of the bytes is parsed anew.

@@ -402,6 +402,9 @@ void TestReport::refusedFile_data()
     QTest::newRow("partial [settings]") << partial << QStringLiteral("part.ini") << QStringLiteral("volume");
     QTest::newRow("no [settings]") << QByteArray("[unit]\nfirmware=5.14\n") << QStringLiteral("record.ini")
                                    << QStringLiteral("[settings]");
+    QByteArray twice = full;
+    twice.replace("\nvolume=12\n", "\nvolume=12\nvolume=3\n");
+    QTest::newRow("a key twice") << twice << QStringLiteral("twice.ini") << QStringLiteral("\"volume\" задан дважды");
     QTest::newRow("value out of range") << outofrange << QStringLiteral("loud.ini") << QStringLiteral("40");
     QTest::newRow("nonexistent") << QByteArray() << QStringLiteral("нет такого.ini") << QStringLiteral("не найден");
     QTest::newRow("a folder") << QByteArray("dir") << QStringLiteral("папка.ini") << QStringLiteral("папка");
