@@ -52,7 +52,7 @@ if [ "$install_deps" = 1 ]; then
     packages=(cmake ninja-build g++ dpkg-dev xz-utils zip unzip
               qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-charts-dev libqt6opengl6-dev
               g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-              nsis wine wine64 xvfb xauth x11-apps imagemagick util-linux)
+              nsis wine wine64 xvfb xauth xdotool util-linux)
     missing=()
     for p in "${packages[@]}"; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -198,3 +198,109 @@ build_module qtserialport "${serialport_options[@]}"
 build_module qtcharts "${charts_options[@]}"
 say "Qt for Windows ready in $prefix ($(( SECONDS - qt_t0 )) s this run)"
 [ "$qt_only" = 1 ] && exit 0
+
+# ---------------------------------------------------------------------------------------------
+# The icon: drawn by makeicon, built for this machine
+# ---------------------------------------------------------------------------------------------
+host_build=${VIRELAN2_HOST_BUILD:-$here/build-host}
+say "Drawing the icon (native build in $host_build)"
+"${nice_[@]}" cmake -S "$here" -B "$host_build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+"${nice_[@]}" cmake --build "$host_build" -j"$jobs" --target virelan2-icons >/dev/null
+icon=$host_build/packaging/icons/virelan2.ico
+[ -s "$icon" ] || die "makeicon wrote no $icon"
+
+# ---------------------------------------------------------------------------------------------
+# The two programs, cross-built from the project's own CMake files
+# ---------------------------------------------------------------------------------------------
+say "Building virelan2.exe and virelan2-cli.exe in $build"
+project_t0=$SECONDS
+# The tests are configured too (scripts/windows-test.sh builds and runs them through Wine).
+"${nice_[@]}" cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_PREFIX_PATH="$prefix" -DCMAKE_FIND_ROOT_PATH="$prefix" \
+    -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
+    -DVIRELAN2_ICON="$icon" -DBUILD_TESTING=ON -DCMAKE_CROSSCOMPILING_EMULATOR=wine >/dev/null
+"${nice_[@]}" cmake --build "$build" -j"$jobs" --target virelan2 virelan2-cli
+say "Programs built in $(( SECONDS - project_t0 )) s"
+
+# ---------------------------------------------------------------------------------------------
+# The folder: what windeployqt would lay out for these two programs, from a fixed list
+# ---------------------------------------------------------------------------------------------
+name=virelan2-$version-win64
+folder=$dist/$name
+gccdll() { "$triple-g++-posix" -print-file-name="$1"; }
+qt_dlls=(Qt6Core.dll Qt6Gui.dll Qt6Widgets.dll Qt6SerialPort.dll Qt6Charts.dll)
+plugins=(platforms/qwindows.dll styles/qwindowsvistastyle.dll)
+runtime=(libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll)
+# What a Windows 10 or 11 (x64) has of its own; any other import must ship in the folder.
+system_dlls="advapi32 authz comctl32 comdlg32 crypt32 d3d11 d3d12 d3d9 dwmapi dwrite dxgi gdi32
+    imm32 kernel32 mpr msvcrt netapi32 ntdll ole32 oleaut32 setupapi shcore shell32 shlwapi
+    user32 userenv uxtheme version winmm winspool.drv ws2_32 wtsapi32 cfgmgr32 bcrypt"
+
+say "Laying out $folder"
+rm -rf "$folder" && mkdir -p "$folder/platforms" "$folder/styles"
+cp "$build/virelan2.exe" "$build/virelan2-cli.exe" "$folder/"
+for d in "${qt_dlls[@]}"; do cp "$prefix/bin/$d" "$folder/"; done
+for p in "${plugins[@]}"; do cp "$prefix/plugins/$p" "$folder/$p"; done
+for r in "${runtime[@]}"; do
+    f=$(gccdll "$r"); [ -f "$f" ] || die "$r not found beside the MinGW-w64 compiler"
+    cp "$f" "$folder/"
+done
+find "$folder" -name '*.exe' -o -name '*.dll' | while read -r f; do "$triple-strip" --strip-unneeded "$f"; done
+
+# Every import of every file is either shipped or Windows' own, and every shipped library is
+# imported by something (a Wine run alone proves neither: Wine has DLLs of its own).
+imports() { "$triple-objdump" -p "$1" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'A-Z' 'a-z'; }
+shipped=$(cd "$folder" && ls *.dll | tr 'A-Z' 'a-z')
+used=""
+bad=0
+while read -r f; do
+    for dll in $(imports "$f"); do
+        if grep -qx "$dll" <<<"$shipped"; then
+            used+="$dll"$'\n'
+        elif ! grep -qw "${dll%.dll}" <<<"$system_dlls" && [[ "$dll" != api-ms-win-* ]]; then
+            echo "windows-package: ${f#$folder/} imports $dll, which is neither shipped nor Windows' own" >&2
+            bad=1
+        fi
+    done
+done < <(find "$folder" -name '*.exe' -o -name '*.dll')
+for dll in $shipped; do
+    grep -qx "$dll" <<<"$used" || { echo "windows-package: $dll ships but nothing imports it" >&2; bad=1; }
+done
+[ "$bad" = 0 ] || die "the folder's libraries do not add up"
+
+# The folder's own notes: where the log goes, and the licences of what ships.
+cp "$here/packaging/windows/README-windows.txt" "$folder/README.txt"
+sed -i 's/$/\r/' "$folder/README.txt"
+
+say "Zipping"
+mkdir -p "$dist"
+rm -f "$dist/$name.zip"
+(cd "$dist" && zip -q -9 -r "$name.zip" "$name")
+
+# ---------------------------------------------------------------------------------------------
+# The installer
+# ---------------------------------------------------------------------------------------------
+say "Making the installer"
+uninstall_list=$build/uninstall-files.nsh
+{
+    (cd "$folder" && find . -type f | sed 's|^\./||' | sort) | while read -r f; do
+        printf 'Delete "$INSTDIR\\%s"\n' "${f//\//\\}"
+    done
+    (cd "$folder" && find . -mindepth 1 -type d | sed 's|^\./||' | sort -r) | while read -r d; do
+        printf 'RMDir "$INSTDIR\\%s"\n' "${d//\//\\}"
+    done
+} > "$uninstall_list"
+size_kb=$(du -sk "$folder" | cut -f1)
+rm -f "$dist/$name-setup.exe"
+makensis -V2 -INPUTCHARSET UTF8 \
+    -DVERSION="$version" -DSRCDIR="$folder" -DOUTFILE="$dist/$name-setup.exe" -DICON="$icon" \
+    -DUNINSTALL_LIST="$uninstall_list" -DSIZE_KB="$size_kb" \
+    "$here/packaging/windows/installer.nsi"
+
+zip_size=$(stat -c %s "$dist/$name.zip")
+setup_size=$(stat -c %s "$dist/$name-setup.exe")
+say "$dist/$name.zip: $zip_size bytes"
+say "$dist/$name-setup.exe: $setup_size bytes"
+limit=$((10 * 1024 * 1024))
+[ "$zip_size" -le "$limit" ] || die "the zip is over 10 MB"
+[ "$setup_size" -le "$limit" ] || die "the installer is over 10 MB"
