@@ -29,7 +29,6 @@
 #include <QTranslator>
 
 #include <algorithm>
-#include <cstdio>
 #include <optional>
 
 namespace cli {
@@ -43,10 +42,7 @@ namespace {
 // when the bytes could not be written (the reader has gone away).
 bool out(const QByteArray& bytes)
 {
-    if (!bytes.isEmpty()
-        && std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout) != size_t(bytes.size()))
-        return false;
-    return std::fflush(stdout) == 0 && !std::ferror(stdout);
+    return console::write(console::Stream::Out, bytes);
 }
 
 // Characters of the progress bar that stands on the terminal's current line, 0 when none.
@@ -54,8 +50,7 @@ int barwidth = 0;
 
 void err(const QByteArray& bytes)
 {
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
-    std::fflush(stderr);
+    console::write(console::Stream::Err, bytes);
 }
 
 // A message on standard error, one line; a progress bar standing on the line is wiped first.

@@ -28,7 +28,7 @@ if(UNIX AND NOT APPLE)
   # The icon files come from the very drawing the window uses, rendered at build time.
   set(_icon_sizes 16 24 32 48 64 128 256)
   set(_icon_dir ${CMAKE_BINARY_DIR}/packaging/icons)
-  set(_icon_files)
+  set(_icon_files ${_icon_dir}/virelan2.ico)
   foreach(s IN LISTS _icon_sizes)
     list(APPEND _icon_files ${_icon_dir}/${s}.png)
   endforeach()
@@ -40,6 +40,9 @@ if(UNIX AND NOT APPLE)
   add_custom_command(OUTPUT ${_icon_files}
     COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0
             $<TARGET_FILE:makeicon> ${_icon_dir} ${_icon_sizes}
+    # The same drawing for the Windows build's executables (scripts/windows-package.sh).
+    COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0
+            $<TARGET_FILE:makeicon> --ico ${_icon_dir}/virelan2.ico 16 24 32 48 256
     DEPENDS makeicon
     COMMENT "Drawing the program icon"
     VERBATIM)
@@ -59,6 +62,12 @@ if(UNIX AND NOT APPLE)
     install(FILES ${CMAKE_BINARY_DIR}/packaging/fonts/${f}
             DESTINATION ${CMAKE_INSTALL_DATADIR}/fonts/truetype/virelan2)
   endforeach()
+endif()
+
+# Windows: the icon and the version in both executables.  The .ico comes from a Linux build's
+# makeicon (VIRELAN2_ICON); the folder and the installer are made by scripts/windows-package.sh.
+if(WIN32)
+  include(${_pkg}/windows/resources.cmake)
 endif()
 
 # The .deb: `cpack` in the build folder.  Qt comes from the system, so the package depends on

@@ -1,22 +1,26 @@
 #pragma once
-// The 8-bit code page of a log file without a byte-order mark: the system's ANSI code page on
-// Windows, and Windows-1251 elsewhere, so that a log carried between the two reads the same.
-#include <QStringDecoder>
-#include <QStringEncoder>
+// The 8-bit code page of a log file without a byte-order mark: Windows-1251 on every system.
+// The logs of the original tool hold Windows-1251 bytes whatever the code page of the machine
+// that wrote them, so a Windows whose own code page is another (1252, or 65001 "UTF-8 for
+// worldwide language support") must still read and write them as Windows-1251, or every
+// Cyrillic letter of an old history would be misread and each new one written as "?".
+#include <QByteArray>
+#include <QString>
 
 namespace codepage {
 
-QStringDecoder decoder();
-QStringEncoder encoder();
-
-// Where the code page is Windows-1251 (everywhere but Windows) the log can be kept and moved
-// one byte a character, through these tables.
+// The page maps each of the 256 bytes to one character and back, so the log can be kept and
+// moved one byte a character, through these tables.
 bool singlebyte();
 char16_t tochar(unsigned char b);
 // The same for n bytes at once.
 void tochars(const unsigned char* b, qsizetype n, char16_t* out);
 // False when the character has no byte in the page.
 bool tobyte(char16_t c, unsigned char* b);
+
+// Whole texts: a character without a byte in the page becomes "?".
+QString decode(QByteArrayView bytes);
+QByteArray encode(QStringView text);
 
 // The line break of the system's plain text (CR LF on Windows, LF elsewhere): what joins the
 // log's lines when they leave the tool as text.

@@ -34,19 +34,26 @@ QByteArray mark(LogEncoding e)
     return {};
 }
 
+// The bytes of a text in the encoding.
+QByteArray encodetext(QStringEncoder& unicode, LogEncoding e, const QString& text)
+{
+    if (e == LogEncoding::Ansi)
+        return codepage::encode(text);
+    return unicode.encode(text);
+}
+
 QStringEncoder encoder(LogEncoding e)
 {
     switch (e) {
-    case LogEncoding::Utf8:
-        return QStringEncoder(QStringConverter::Utf8);
     case LogEncoding::Utf16LE:
         return QStringEncoder(QStringConverter::Utf16LE);
     case LogEncoding::Utf16BE:
         return QStringEncoder(QStringConverter::Utf16BE);
-    case LogEncoding::Ansi:
+    case LogEncoding::Utf8:
+    case LogEncoding::Ansi: // through the code page's tables instead
         break;
     }
-    return codepage::encoder();
+    return QStringEncoder(QStringConverter::Utf8);
 }
 
 constexpr qsizetype Piece = 1 << 20;
@@ -71,12 +78,12 @@ bool encodeinto(const LogLines& lines, LogEncoding encoding, const Sink& sink, Q
         chunk.append(lines.line(i));
         chunk.append(crlf);
         if (chunk.size() >= Piece / 2) {
-            if (!sink(QByteArrayView(QByteArray(enc.encode(chunk)))))
+            if (!sink(QByteArrayView(encodetext(enc, encoding, chunk))))
                 return false;
             chunk.clear();
         }
     }
-    return chunk.isEmpty() || sink(QByteArrayView(QByteArray(enc.encode(chunk))));
+    return chunk.isEmpty() || sink(QByteArrayView(encodetext(enc, encoding, chunk)));
 }
 
 // Rewrites an existing file in place: written from its start, then cut to the new length.  The
@@ -152,7 +159,7 @@ QString decodelog(const QByteArray& bytes, LogEncoding* encoding)
     case LogEncoding::Ansi:
         break;
     }
-    return codepage::decoder().decode(body);
+    return codepage::decode(body);
 }
 
 void decodelines(QByteArray bytes, LogLines& lines, LogEncoding* encoding)

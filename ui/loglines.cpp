@@ -390,7 +390,7 @@ void LogLines::settext(QString text)
 void LogLines::setbytes(QByteArray bytes)
 {
     if (!codepage::singlebyte()) {
-        settext(codepage::decoder().decode(bytes));
+        settext(codepage::decode(bytes));
         return;
     }
     clear();

@@ -54,7 +54,7 @@ QString text(const QByteArray& in)
 {
     if (detectencoding(in) != LogEncoding::Ansi)
         return decodelog(in);
-    static QStringDecoder page = codepage::decoder();
+    static QStringDecoder page("windows-1251");
     page.resetState();
     return page.decode(in);
 }

@@ -57,16 +57,6 @@ QString Scratch::portFolder() const
     return link::portfolder();
 }
 
-std::unique_ptr<sim::Unit> unitOn(int com, const sim::Config& config)
-{
-    auto unit = std::make_unique<sim::Unit>(config);
-    const QString folder = link::portfolder();
-    QFile::remove(folder + QLatin1Char('/') + link::comname(com - 1));
-    if (!unit->link(com, folder.toStdString()))
-        qFatal("cannot link the simulated unit as COM%d", com);
-    return unit;
-}
-
 Modals::Modals()
 {
     connect(&timer_, &QTimer::timeout, this, [this] { poll(); });
@@ -173,16 +163,6 @@ void choosePort(TForm1& form, int com)
         box->hidePopup();
         box->setCurrentIndex(com - 1);
     }
-}
-
-void connectWindow(TForm1& form, sim::Unit& unit, int com)
-{
-    form.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&form));
-    choosePort(form, com);
-    QTest::mouseClick(form.Button1, Qt::LeftButton);
-    QCOMPARE(int(link::area[link::Connected]), 1);
-    unit.clearReceived();
 }
 
 void writeFile(const QString& name, const QByteArray& bytes)
