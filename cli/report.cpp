@@ -1,22 +1,21 @@
 #include "cli/report.h"
 #include "cli/cli.h"
+#include "cli/console.h"
 #include "cli/reportmodule.h"
 
 #include <QDir>
 #include <QLibrary>
 
-#include <cstdio>
 #include <cstring>
 
 namespace cli {
 
 namespace {
 
+// Through the console seam, as every other message: UTF-16 into a Windows console.
 void say(const QString& line)
 {
-    const QByteArray b = line.toUtf8() + '\n';
-    std::fwrite(b.constData(), 1, size_t(b.size()), stderr);
-    std::fflush(stderr);
+    console::write(console::Stream::Err, line.toUtf8() + '\n');
 }
 
 // The module, once loaded; it stays loaded to the end of the process.
