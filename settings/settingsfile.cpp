@@ -240,20 +240,31 @@ QString isotime(const QDateTime& t)
     return t.toOffsetFromUtc(t.offsetFromUtc()).toString(Qt::ISODate);
 }
 
+// The file's lines as QSettings sees them: CR LF or LF, a UTF-8 mark before the first, and the
+// spaces around each line do not count.  Line i of the list is line i + 1 of the file.
+QList<QByteArray> trimmedlines(const QByteArray& bytes)
+{
+    QList<QByteArray> lines = bytes.split('\n');
+    for (int i = 0; i < lines.size(); ++i) {
+        QByteArray& line = lines[i];
+        if (line.endsWith('\r'))
+            line.chop(1);
+        if (i == 0 && line.startsWith("\xEF\xBB\xBF"))
+            line.remove(0, 3);
+        line = line.trimmed();
+    }
+    return lines;
+}
+
 // QSettings drops a line without "=" without a word, so "address 5" would be lost unseen.
 // Every line must be blank, a comment, a section, a KEY=VALUE or the continuation of a value
 // ended by a backslash.
 void checklines(const QString& path, const QByteArray& bytes)
 {
-    const QList<QByteArray> lines = bytes.split('\n');
+    const QList<QByteArray> lines = trimmedlines(bytes);
     bool continued = false;
     for (int i = 0; i < lines.size(); ++i) {
-        QByteArray line = lines[i];
-        if (line.endsWith('\r'))
-            line.chop(1);
-        if (i == 0 && line.startsWith("\xEF\xBB\xBF"))
-            line.remove(0, 3);
-        const QByteArray t = line.trimmed();
+        const QByteArray& t = lines[i];
         const bool ok = continued || t.isEmpty() || t.startsWith(';') || t.startsWith('#')
                         || t.startsWith('[') || t.contains('=');
         if (!ok)
@@ -277,18 +288,13 @@ QString valuetext(const QVariant& v)
 // stand there once.  Returns the keys named under [settings], in the order of the lines.
 QStringList scankeys(const QString& path, const QByteArray& bytes)
 {
-    const QList<QByteArray> lines = bytes.split('\n');
+    const QList<QByteArray> lines = trimmedlines(bytes);
     QString section;
     QHash<QString, int> seen; // a [settings] key and its line
     QStringList named;
     bool continued = false;
     for (int i = 0; i < lines.size(); ++i) {
-        QByteArray line = lines[i];
-        if (line.endsWith('\r'))
-            line.chop(1);
-        if (i == 0 && line.startsWith("\xEF\xBB\xBF"))
-            line.remove(0, 3);
-        const QByteArray t = line.trimmed();
+        const QByteArray& t = lines[i];
         const bool value = !continued;
         continued = t.endsWith('\\');
         if (!value || t.isEmpty() || t.startsWith(';') || t.startsWith('#'))
