@@ -63,6 +63,20 @@ if [ "$install_deps" = 1 ]; then
         DEBIAN_FRONTEND=noninteractive "${sudo_[@]}" apt-get install -y -qq --no-install-recommends \
             "${missing[@]}" >/dev/null
     fi
+    # The Wine tests run under a Russian and an English locale (code pages 1251 and 1252); Wine
+    # takes the code page and the file names' charset from them, so both must exist.
+    for loc in ru_RU en_US; do
+        if ! locale -a 2>/dev/null | grep -qix "$loc\.utf-\?8"; then
+            dpkg-query -W -f='${Status}' locales 2>/dev/null | grep -q "install ok installed" \
+                || DEBIAN_FRONTEND=noninteractive "${sudo_[@]}" apt-get install -y -qq locales >/dev/null
+            if grep -q "^# *$loc.UTF-8 UTF-8" /etc/locale.gen 2>/dev/null; then
+                "${sudo_[@]}" sed -i "s/^# *\($loc.UTF-8 UTF-8\)/\1/" /etc/locale.gen
+            elif ! grep -q "^$loc.UTF-8 UTF-8" /etc/locale.gen 2>/dev/null; then
+                echo "$loc.UTF-8 UTF-8" | "${sudo_[@]}" tee -a /etc/locale.gen >/dev/null
+            fi
+            "${sudo_[@]}" locale-gen >/dev/null
+        fi
+    done
 fi
 
 # ---------------------------------------------------------------------------------------------
