@@ -37,6 +37,7 @@ VIAddVersionKey /LANG=${LANG_RUSSIAN} "FileDescription" "Virelan2 ${VERSION} set
 VIAddVersionKey /LANG=${LANG_RUSSIAN} "FileVersion" "${VERSION}"
 VIAddVersionKey /LANG=${LANG_RUSSIAN} "ProductVersion" "${VERSION}"
 VIAddVersionKey /LANG=${LANG_RUSSIAN} "CompanyName" "Virelan2 developers"
+VIAddVersionKey /LANG=${LANG_RUSSIAN} "LegalCopyright" "Virelan2 developers"
 
 ; The working folder of every shortcut: "log.txt" is kept in the program's working folder, and
 ; the file dialogs open there first.  Visible, writable, and the user's own.
