@@ -101,7 +101,7 @@ makeprefix "$work/prefix-en" "$en"
 folder=$work/$name
 
 # 1. Unit tests as Windows programs.
-win_tests=(settings_strtoint settings_image settings_file sound_wav test_logfile windows_console)
+win_tests=(settings_strtoint settings_image settings_file sound_wav sound_record test_logfile windows_console)
 say "Building the Windows tests"
 "${nice_[@]}" cmake --build "$build" -j"$(nproc)" --target "${win_tests[@]}" >/dev/null
 zpath() { printf 'Z:%s' "${1//\//\\}"; }

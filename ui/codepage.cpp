@@ -57,6 +57,15 @@ bool singlebyte()
     return true;
 }
 
+bool historyinfile()
+{
+#ifdef Q_OS_WIN
+    return false;
+#else
+    return true;
+#endif
+}
+
 char16_t tochar(unsigned char b)
 {
     return tables().to[b];

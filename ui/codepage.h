@@ -22,6 +22,11 @@ bool tobyte(char16_t c, unsigned char* b);
 QString decode(QByteArrayView bytes);
 QByteArray encode(QStringView text);
 
+// Whether the history may stay in log.txt, held open and read back a line at a time, rather than
+// be read into memory at start-up.  Not on Windows: there a file held open can be neither
+// replaced nor removed, so the exit could not put the new log in its place.
+bool historyinfile();
+
 // The line break of the system's plain text (CR LF on Windows, LF elsewhere): what joins the
 // log's lines when they leave the tool as text.
 QStringView linebreak();

@@ -200,7 +200,7 @@ bool loadlog(const QString& path, LogLines& lines, LogEncoding& encoding, QStrin
         return false;
     }
     const LogEncoding e = detectencoding(QByteArray(head, int(n)));
-    if (e == LogEncoding::Ansi && codepage::singlebyte()) {
+    if (e == LogEncoding::Ansi && codepage::singlebyte() && codepage::historyinfile()) {
         // The history stays in its file: start-up only finds its lines.
         LogLines loaded;
         QString reason;
