@@ -140,8 +140,11 @@ Run wine(const QString& exe, const QStringList& args, const QString& cwd,
     }
     if (during)
         during(p);
-    if (!p.waitForFinished(timeout)) {
-        ::kill(pid_t(p.processId()), SIGKILL);
+    // waitForFinished() is false for a process that has already ended (`during` may have waited
+    // for it), and its id is then 0: a kill of pid 0 would end this whole process group.
+    if (p.state() != QProcess::NotRunning && !p.waitForFinished(timeout)) {
+        if (p.processId() > 0)
+            ::kill(pid_t(p.processId()), SIGKILL);
         p.waitForFinished();
         r.err = "did not finish: " + p.readAllStandardError();
         return r;
