@@ -1,7 +1,7 @@
 #pragma once
 // The 8-bit code page of a log file without a byte-order mark: Windows-1251 on every system.
-// The logs of the original tool hold Windows-1251 bytes whatever the code page of the machine
-// that wrote them, so a Windows whose own code page is another (1252, or 65001 "UTF-8 for
+// Logs kept on the service engineers' machines hold Windows-1251 bytes whatever the code page of
+// the machine that wrote them, so a Windows whose own code page is another (1252, or 65001 "UTF-8 for
 // worldwide language support") must still read and write them as Windows-1251, or every
 // Cyrillic letter of an old history would be misread and each new one written as "?".
 #include <QByteArray>

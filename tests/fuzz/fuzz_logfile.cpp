@@ -11,6 +11,7 @@
 #include "ui/codepage.h"
 
 #include <QFile>
+#include <QStringDecoder>
 #include <QStringList>
 #include <QTemporaryDir>
 

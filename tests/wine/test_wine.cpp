@@ -220,7 +220,7 @@ void click(const QByteArray& id, int x, int y)
     QTest::qWait(300);
 }
 
-// A history of the kind the original tool left: Windows-1251 lines with CR LF, and one line
+// A history as older logs hold it: Windows-1251 lines with CR LF, and one line
 // holding every other byte value, 0x98 too, which must come back byte for byte.
 QByteArray history()
 {
