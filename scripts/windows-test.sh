@@ -11,6 +11,10 @@
 #   4. the installer run silently, the installed program started from its Start-menu shortcut,
 #      and the uninstaller.
 # Makes the package first when dist/ does not hold it.  Exits non-zero when anything failed.
+#
+#   scripts/windows-test.sh                      everything above
+#   scripts/windows-test.sh FUNCTION...          only the named functions of the Wine driver
+#                                                (tests/wine/test_wine.cpp), code page 1251
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -100,8 +104,11 @@ makeprefix "$work/prefix-en" "$en"
 (cd "$work" && unzip -q "$dist/$name.zip")
 folder=$work/$name
 
+only=("$@")
+
 # 1. Unit tests as Windows programs.
 win_tests=(settings_strtoint settings_image settings_file sound_wav sound_record test_logfile windows_console)
+if [ ${#only[@]} -eq 0 ]; then
 say "Building the Windows tests"
 "${nice_[@]}" cmake --build "$build" -j"$(nproc)" --target "${win_tests[@]}" >/dev/null
 zpath() { printf 'Z:%s' "${1//\//\\}"; }
@@ -113,6 +120,7 @@ ctest_in() {  # locale prefix
 }
 step "Unit tests under Wine, code page 1251" ctest_in "$ru" "$work/prefix-ru"
 step "Unit tests under Wine, code page 1252" ctest_in "$en" "$work/prefix-en"
+fi
 
 # 2-4. The programs against simulated units, driven from Linux.
 say "Building the Linux-side driver"
@@ -124,11 +132,15 @@ driver() {  # locale prefix [test functions...]
         "$host_build/tests/wine/wine_driver" "$@"
 }
 driver_ru() {
-    V2_WIN_SETUP="$dist/$name-setup.exe" V2_WIN_SHOT="$here/docs/windows-wine.png" driver "$ru" "$work/prefix-ru"
+    V2_WIN_SETUP="$dist/$name-setup.exe" V2_WIN_SHOT="$here/docs/windows-wine.png" driver "$ru" "$work/prefix-ru" "$@"
 }
-step "Command line, window, installer under Wine, code page 1251" driver_ru
-step "Window and console under Wine, code page 1252" \
-    driver "$en" "$work/prefix-en" windowKeepsTheLogInWindows1251 consoleShowsRussian missingPort
+if [ ${#only[@]} -gt 0 ]; then
+    step "${only[*]} under Wine, code page 1251" driver_ru "${only[@]}"
+else
+    step "Command line, window, installer under Wine, code page 1251" driver_ru
+    step "Window and console under Wine, code page 1252" \
+        driver "$en" "$work/prefix-en" windowKeepsTheLogInWindows1251 consoleShowsRussian missingPort
+fi
 
 echo
 say "Summary"
