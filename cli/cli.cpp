@@ -29,6 +29,7 @@
 #include <QTranslator>
 
 #include <algorithm>
+#include <functional>
 #include <optional>
 
 namespace cli {
@@ -227,6 +228,37 @@ int stopped()
     return Interrupted;
 }
 
+// The unit's settings, read in a conversation of their own.  `during` runs after a good read
+// while the conversation still stands, unless Ctrl+C came first.  Nothing, with the exit status
+// in *rc and the reason said, when the read cannot be worked from.
+std::optional<settings::Reading> readsettings(int index, int* rc, const std::function<void()>& during)
+{
+    if (console::interrupted()) {
+        *rc = stopped();
+        return std::nullopt;
+    }
+    if (!begin(index)) {
+        *rc = UnitFailed;
+        return std::nullopt;
+    }
+    Printer printer;
+    std::optional<settings::Reading> r;
+    if (!console::interrupted())
+        r = settings::readunit(printer);
+    if (during && r && goodread(*r) && !console::interrupted())
+        during();
+    finish();
+    if (console::interrupted()) {
+        *rc = stopped();
+        return std::nullopt;
+    }
+    if (!goodread(*r)) {
+        *rc = UnitFailed;
+        return std::nullopt;
+    }
+    return r;
+}
+
 // ---------------------------------------------------------------------------------------------
 // The commands
 
@@ -272,22 +304,14 @@ int cmdread(int index, const QString& file, bool withreadings)
 {
     if (!file.isEmpty() && !canwrite(file))
         return WrongUse;
-    if (console::interrupted())
-        return stopped();
-    if (!begin(index))
-        return UnitFailed;
-    Printer printer;
-    std::optional<settings::Reading> r;
-    if (!console::interrupted())
-        r = settings::readunit(printer);
     std::optional<settings::Readings> readings;
-    if (withreadings && r && goodread(*r) && !console::interrupted())
-        readings = takereadings();
-    finish();
-    if (console::interrupted())
-        return stopped();
-    if (!goodread(*r))
-        return UnitFailed;
+    int rc = Done;
+    const std::optional<settings::Reading> r = readsettings(index, &rc, [&] {
+        if (withreadings)
+            readings = takereadings();
+    });
+    if (!r)
+        return rc;
     try {
         if (file.isEmpty()) {
             if (!out(settings::filetext(r->decoded.fields, settings::unitinfo(*r), readings))) {
@@ -849,6 +873,7 @@ bool begin(int index) { return cli::begin(index); }
 void finish() { cli::finish(); }
 bool goodread(const settings::Reading& r) { return cli::goodread(r); }
 int stopped() { return cli::stopped(); }
+std::optional<settings::Reading> readsettings(int index, int* rc) { return cli::readsettings(index, rc, {}); }
 } // namespace common
 
 int run(const QStringList& arguments)

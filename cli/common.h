@@ -6,6 +6,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <optional>
+
 namespace cli::common {
 
 // Standard output, data only; false when the bytes could not be written.
@@ -22,5 +24,8 @@ void finish();
 bool goodread(const settings::Reading& r);
 // Says that Ctrl+C stopped the command and gives its exit status.
 int stopped();
+// The unit's settings, read in a conversation of their own; nothing, with the exit status in
+// *rc and the reason said, when the read cannot be worked from.
+std::optional<settings::Reading> readsettings(int index, int* rc);
 
 } // namespace cli::common

@@ -1,7 +1,6 @@
 #include "cli/diff.h"
 #include "cli/cli.h"
 #include "cli/common.h"
-#include "cli/console.h"
 
 #include "settings/session.h"
 #include "settings/settingsfile.h"
@@ -17,12 +16,6 @@ namespace cli {
 namespace {
 
 using KeyValues = QList<std::pair<QString, int>>;
-
-class Printer : public link::Listener {
-public:
-    void note(const QString& text) override { common::say(text.trimmed()); }
-    void plain(const QString& text) override { common::say(text.trimmed()); }
-};
 
 QByteArray valuetext(const std::optional<int>& v)
 {
@@ -44,27 +37,9 @@ KeyValues only(const KeyValues& all, const KeyValues& named)
 // would stand), so that "read" then "diff" always agree.  Nothing when the read failed.
 std::optional<KeyValues> readvalues(int index, int* rc)
 {
-    if (console::interrupted()) {
-        *rc = common::stopped();
+    const std::optional<settings::Reading> r = common::readsettings(index, rc);
+    if (!r)
         return std::nullopt;
-    }
-    if (!common::begin(index)) {
-        *rc = UnitFailed;
-        return std::nullopt;
-    }
-    Printer printer;
-    std::optional<settings::Reading> r;
-    if (!console::interrupted())
-        r = settings::readunit(printer);
-    common::finish();
-    if (console::interrupted()) {
-        *rc = common::stopped();
-        return std::nullopt;
-    }
-    if (!common::goodread(*r)) {
-        *rc = UnitFailed;
-        return std::nullopt;
-    }
     try {
         return settings::keyvalues(r->decoded.fields);
     } catch (const settings::ConvertError& e) {
