@@ -5,7 +5,9 @@
 #include "settings/settingsfile.h"
 #include "tests/settings/factorybytes.h"
 #include "tests/sound/wavfile.h"
+#include "tests/support/child.h"
 #include "tests/support/fixture.h"
+#include "tests/support/unitimages.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -28,80 +30,23 @@ Q_DECLARE_METATYPE(sim::Config)
 
 namespace {
 
-using Image = std::array<std::uint8_t, 512>;
-
-struct Run {
-    int code = -1;
-    bool crashed = false;
-    QByteArray out, err;
-    QString errtext() const { return QString::fromUtf8(err); }
-};
+using fixture::Image;
+using fixture::Run;
+using fixture::bytes;
+using fixture::unusual;
+using fixture::withsum;
+using fixture::writable;
 
 // Runs the command line to its end.  `during` runs once the child has started (to send it
 // Ctrl+C, or to watch the unit); `modifier` runs in the child before it starts.
 Run cli(const QStringList& args, const std::function<void(QProcess&)>& during = {},
         const std::function<void()>& modifier = {})
 {
-    QProcess p;
-    p.setProgram(QStringLiteral(CLI_PATH));
-    p.setArguments(args);
-    if (modifier)
-        p.setChildProcessModifier(modifier);
-    p.start();
-    Run r;
-    if (!p.waitForStarted(10000)) {
-        r.err = "did not start";
-        return r;
-    }
-    if (during)
-        during(p);
+    fixture::ChildOptions o;
+    o.during = during;
+    o.modifier = modifier;
     // Generous: the longest command here waits through three 1000 ms pauses.
-    if (!p.waitForFinished(60000)) {
-        p.kill();
-        p.waitForFinished();
-        r.err = "did not finish";
-        return r;
-    }
-    r.crashed = p.exitStatus() != QProcess::NormalExit;
-    r.code = p.exitCode();
-    r.out = p.readAllStandardOutput();
-    r.err += p.readAllStandardError();
-    return r;
-}
-
-QByteArray bytes(const std::vector<std::uint8_t>& v)
-{
-    return QByteArray(reinterpret_cast<const char*>(v.data()), qsizetype(v.size()));
-}
-
-QByteArray bytes(const Image& a)
-{
-    return QByteArray(reinterpret_cast<const char*>(a.data()), qsizetype(a.size()));
-}
-
-// The image indices a settings file carries.
-bool writable(int i)
-{
-    return (i >= 6 && i <= 27) || (i >= 34 && i <= 43);
-}
-
-Image withsum(Image a)
-{
-    a[settings::SumIndex] = settings::imagesum(a.data());
-    return a;
-}
-
-// An image far from the factory values in every writable field.
-Image unusual(Image a)
-{
-    const std::pair<int, int> values[] = {
-        {6, 17}, {7, 3}, {8, 1}, {9, 0}, {10, 0x01}, {11, 0x02}, {12, 0x00}, {13, 0x99},
-        {14, 0x07}, {15, 0xD0}, {16, 0x0F}, {17, 0xA0}, {18, 0x01}, {19, 0x90}, {20, 0x0A},
-        {21, 0x28}, {22, 0}, {23, 1}, {24, 0}, {25, 1}, {26, 0}, {27, 0}, {34, 0}, {35, 1},
-        {36, 0}, {37, 1}, {38, 17}, {39, 200}, {40, 0x09}, {41, 0x60}, {42, 77}, {43, 5}};
-    for (const auto& [i, v] : values)
-        a[std::size_t(i)] = std::uint8_t(v);
-    return withsum(a);
+    return fixture::runchild(QStringLiteral(CLI_PATH), args, o);
 }
 
 // The unit's fields of an unusual image, and fields that differ from them in every key:

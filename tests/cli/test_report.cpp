@@ -4,6 +4,7 @@
 #include "settings/image.h"
 #include "settings/settingsfile.h"
 #include "tests/settings/factorybytes.h"
+#include "tests/support/child.h"
 #include "tests/support/fixture.h"
 
 #include <QDir>
@@ -17,33 +18,14 @@
 
 namespace {
 
-struct Run {
-    int code = -1;
-    QByteArray out, err;
-    QString errtext() const { return QString::fromUtf8(err); }
-};
+using fixture::Run;
 
 Run program(const QString& path, const QStringList& args,
             const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment())
 {
-    QProcess p;
-    p.setProcessEnvironment(env);
-    p.start(path, args);
-    Run r;
-    if (!p.waitForStarted(10000)) {
-        r.err = "did not start: " + path.toUtf8();
-        return r;
-    }
-    if (!p.waitForFinished(60000)) {
-        p.kill();
-        p.waitForFinished();
-        r.err = "did not finish";
-        return r;
-    }
-    r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
-    r.out = p.readAllStandardOutput();
-    r.err += p.readAllStandardError();
-    return r;
+    fixture::ChildOptions o;
+    o.env = env;
+    return fixture::runchild(path, args, o);
 }
 
 Run cli(const QStringList& args, const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment())

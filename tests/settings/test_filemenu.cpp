@@ -4,6 +4,7 @@
 #include "settings/image.h"
 #include "settings/settingsfile.h"
 #include "tests/support/fixture.h"
+#include "tests/support/menudesk.h"
 #include "ui/codepage.h"
 
 #include <QCheckBox>
@@ -27,62 +28,8 @@ const QString LoadItem = QStringLiteral("Загрузить настройки �
 const QString CompareItem = QStringLiteral("Сравнить с файлом...");
 const QString ReportItem = QStringLiteral("Сохранить отчёт...");
 
-struct Desk {
-    fixture::Scratch scratch;
-    std::unique_ptr<sim::Unit> unit;
-    fixture::Modals modals;
-    std::unique_ptr<TForm1> form;
-
-    Desk()
-    {
-        unit = fixture::unitOn(Com);
-        form = std::make_unique<TForm1>();
-        form->show();
-        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
-    }
-    ~Desk() { form.reset(); }
-
-    // Right-clicks `target` at its centre and picks `item` from the menu that opens; returns
-    // the menu's items, empty when no menu opened.
-    QStringList rightclick(QWidget* target, const QString& item = {}, QList<bool>* enabled = nullptr)
-    {
-        QStringList items;
-        if (enabled)
-            enabled->clear();
-        QTimer::singleShot(50, [&] {
-            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-            if (!menu)
-                return;
-            // What the operator sees: the window with the menu over it.
-            QPixmap shot = form->grab();
-            {
-                QPainter p(&shot);
-                p.drawPixmap(form->mapFromGlobal(menu->pos()), menu->grab());
-            }
-            shot.save(qEnvironmentVariable("V2_PNG_DIR", scratch.path()) + QStringLiteral("/settings-menu.png"));
-            QAction* pick = nullptr;
-            for (QAction* a : menu->actions()) {
-                items << a->text();
-                if (enabled)
-                    *enabled << a->isEnabled();
-                if (a->text() == item)
-                    pick = a;
-            }
-            // A greyed entry takes no click: the menu would stay open.
-            if (pick && pick->isEnabled())
-                QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(pick).center());
-            else
-                menu->close();
-        });
-        const QPoint at = target->rect().center();
-        QContextMenuEvent e(QContextMenuEvent::Mouse, at, target->mapToGlobal(at));
-        QApplication::sendEvent(target, &e);
-        QTest::qWait(100);
-        return items;
-    }
-
-    int loglength() const { return int(form->Memo1->count()); }
-    QStringList logsince(int from) const { return fixture::untimed(fixture::linesFrom(*form, from)); }
+struct Desk : fixture::MenuDesk {
+    Desk() : MenuDesk(Com) {}
 };
 
 QByteArray readall(const QString& path)

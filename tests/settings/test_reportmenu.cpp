@@ -3,6 +3,7 @@
 #include "settings/image.h"
 #include "settings/settingsfile.h"
 #include "tests/support/fixture.h"
+#include "tests/support/menudesk.h"
 
 #include <QContextMenuEvent>
 #include <QLabel>
@@ -20,57 +21,20 @@ constexpr int Com = 2;
 
 const QString ReportItem = QStringLiteral("Сохранить отчёт...");
 
-struct Desk {
-    fixture::Scratch scratch;
-    std::unique_ptr<sim::Unit> unit;
-    fixture::Modals modals;
-    std::unique_ptr<TForm1> form;
+struct Desk : fixture::MenuDesk {
+    Desk() : MenuDesk(Com) {}
 
-    Desk()
-    {
-        unit = fixture::unitOn(Com);
-        form = std::make_unique<TForm1>();
-        form->show();
-        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
-    }
-    ~Desk() { form.reset(); }
-
-    // Right-clicks the frame title at its centre; returns whether the report's entry was
-    // there and enabled, and picks it when asked and enabled.
+    // Right-clicks the frame title; whether the report's entry was there and enabled.  Picks it
+    // when asked and enabled.
     std::optional<bool> rightclick(bool pick, const QString& shot)
     {
-        std::optional<bool> enabled;
-        QTimer::singleShot(50, [&] {
-            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-            if (!menu)
-                return;
-            QPixmap picture = form->grab();
-            {
-                QPainter p(&picture);
-                p.drawPixmap(form->mapFromGlobal(menu->pos()), menu->grab());
-            }
-            picture.save(qEnvironmentVariable("V2_PNG_DIR", scratch.path()) + QLatin1Char('/') + shot);
-            QAction* entry = nullptr;
-            for (QAction* a : menu->actions())
-                if (a->text() == ReportItem)
-                    entry = a;
-            if (entry)
-                enabled = entry->isEnabled();
-            if (entry && pick && entry->isEnabled())
-                QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(entry).center());
-            else
-                menu->close();
-        });
-        QWidget* target = form->Label15;
-        const QPoint at = target->rect().center();
-        QContextMenuEvent e(QContextMenuEvent::Mouse, at, target->mapToGlobal(at));
-        QApplication::sendEvent(target, &e);
-        QTest::qWait(100);
-        return enabled;
+        QList<bool> enabled;
+        const QStringList items = MenuDesk::rightclick(form->Label15, pick ? ReportItem : QString(), &enabled, shot);
+        const qsizetype i = items.indexOf(ReportItem);
+        if (i < 0)
+            return std::nullopt;
+        return enabled.value(i);
     }
-
-    int loglength() const { return int(form->Memo1->count()); }
-    QStringList logsince(int from) const { return fixture::untimed(fixture::linesFrom(*form, from)); }
 };
 
 QString pdftext(const QString& path)

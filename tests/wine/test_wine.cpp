@@ -13,6 +13,8 @@
 #include "sim/unitsim.h"
 #include "tests/settings/factorybytes.h"
 #include "tests/sound/wavfile.h"
+#include "tests/support/child.h"
+#include "tests/support/unitimages.h"
 
 #include <QDir>
 #include <QFile>
@@ -37,52 +39,18 @@
 
 namespace {
 
-using Image = std::array<std::uint8_t, 512>;
+using fixture::Image;
 
 const QByteArray Connect = "ZU";
 const QByteArray End = "Z";
 constexpr int CliCom = 3;    // the unit the command line talks to
 constexpr int WindowCom = 1; // the unit the window talks to
 
-struct Run {
-    int code = -1;
-    bool crashed = false;
-    QByteArray out, err;
-    QString errtext() const { return QString::fromUtf8(err); }
-};
-
-QByteArray bytes(const std::vector<std::uint8_t>& v)
-{
-    return QByteArray(reinterpret_cast<const char*>(v.data()), qsizetype(v.size()));
-}
-
-QByteArray bytes(const Image& a)
-{
-    return QByteArray(reinterpret_cast<const char*>(a.data()), qsizetype(a.size()));
-}
-
-bool writable(int i)
-{
-    return (i >= 6 && i <= 27) || (i >= 34 && i <= 43);
-}
-
-Image withsum(Image a)
-{
-    a[settings::SumIndex] = settings::imagesum(a.data());
-    return a;
-}
-
-Image unusual(Image a)
-{
-    const std::pair<int, int> values[] = {
-        {6, 17}, {7, 3}, {8, 1}, {9, 0}, {10, 0x01}, {11, 0x02}, {12, 0x00}, {13, 0x99},
-        {14, 0x07}, {15, 0xD0}, {16, 0x0F}, {17, 0xA0}, {18, 0x01}, {19, 0x90}, {20, 0x0A},
-        {21, 0x28}, {22, 0}, {23, 1}, {24, 0}, {25, 1}, {26, 0}, {27, 0}, {34, 0}, {35, 1},
-        {36, 0}, {37, 1}, {38, 17}, {39, 200}, {40, 0x09}, {41, 0x60}, {42, 77}, {43, 5}};
-    for (const auto& [i, v] : values)
-        a[std::size_t(i)] = std::uint8_t(v);
-    return withsum(a);
-}
+using fixture::Run;
+using fixture::bytes;
+using fixture::unusual;
+using fixture::withsum;
+using fixture::writable;
 
 // A Linux path as the Windows programs see it: Wine's drive Z: is the root.
 QString winpath(const QString& path)
@@ -124,36 +92,14 @@ bool mapport(int com, const std::string& device)
 // The program run the way a console runs it, to its end.  `during` runs once it has started.
 Run wine(const QString& exe, const QStringList& args, const QString& cwd,
          const std::function<void(QProcess&)>& during = {},
-         const std::function<void()>& modifier = {}, int timeout = 120000)
+         const std::function<void()>& modifier = {})
 {
-    QProcess p;
-    p.setProgram(QStringLiteral("wine"));
-    p.setArguments(QStringList{exe} + args);
-    p.setWorkingDirectory(cwd);
-    if (modifier)
-        p.setChildProcessModifier(modifier);
-    p.start();
-    Run r;
-    if (!p.waitForStarted(10000)) {
-        r.err = "did not start";
-        return r;
-    }
-    if (during)
-        during(p);
-    // waitForFinished() is false for a process that has already ended (`during` may have waited
-    // for it), and its id is then 0: a kill of pid 0 would end this whole process group.
-    if (p.state() != QProcess::NotRunning && !p.waitForFinished(timeout)) {
-        if (p.processId() > 0)
-            ::kill(pid_t(p.processId()), SIGKILL);
-        p.waitForFinished();
-        r.err = "did not finish: " + p.readAllStandardError();
-        return r;
-    }
-    r.crashed = p.exitStatus() != QProcess::NormalExit;
-    r.code = p.exitCode();
-    r.out = p.readAllStandardOutput();
-    r.err += p.readAllStandardError();
-    return r;
+    fixture::ChildOptions o;
+    o.cwd = cwd;
+    o.during = during;
+    o.modifier = modifier;
+    o.timeout = 120000;
+    return fixture::runchild(QStringLiteral("wine"), QStringList{exe} + args, o);
 }
 
 QByteArray readfile(const QString& path)
